@@ -1,0 +1,108 @@
+# Helpers for our own targets: warning flags, libraries, test programs and the Wine prefixes
+# the tests run in.
+
+set(CORVANE_TOOLS "${CMAKE_SOURCE_DIR}/tools")
+set(CORVANE_PREFIX_ROOT "${CMAKE_BINARY_DIR}/prefixes")
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+  set(CORVANE_BITS 32)
+  set(CORVANE_PREFIX_KINDS win64 win32)
+else()
+  set(CORVANE_BITS 64)
+  set(CORVANE_PREFIX_KINDS win64)
+endif()
+
+# Flags of our own code (not of Boost or GoogleTest).
+function(corvane_flags target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  target_compile_definitions(${target} PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
+  target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}")
+endfunction()
+
+# corvane_add_library(name SOURCES ... [LIBS ...])
+function(corvane_add_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  corvane_flags(${name})
+  target_link_libraries(${name} PUBLIC ${A_LIBS})
+endfunction()
+
+# One CTest fixture per prefix kind: the setup copies a pristine prefix, the cleanup ends its
+# wineserver so that a test run leaves none behind.
+function(corvane_define_prefixes)
+  foreach(kind ${CORVANE_PREFIX_KINDS})
+    add_test(NAME prefix_${kind}_setup
+             COMMAND "${CORVANE_TOOLS}/prefix.sh" create "${CORVANE_PREFIX_ROOT}/${kind}" ${kind})
+    set_tests_properties(prefix_${kind}_setup PROPERTIES FIXTURES_SETUP prefix_${kind} RUN_SERIAL TRUE)
+    add_test(NAME prefix_${kind}_cleanup
+             COMMAND "${CORVANE_TOOLS}/prefix.sh" kill "${CORVANE_PREFIX_ROOT}/${kind}")
+    set_tests_properties(prefix_${kind}_cleanup PROPERTIES FIXTURES_CLEANUP prefix_${kind} RUN_SERIAL TRUE)
+  endforeach()
+endfunction()
+
+# Environment of a test that runs in prefix KIND.
+function(corvane_test_environment out kind)
+  set(${out}
+      "WINEPREFIX=${CORVANE_PREFIX_ROOT}/${kind}"
+      "WINEDEBUG=-all"
+      "WINEDLLOVERRIDES=mscoree,mshtml="
+      "CORVANE_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+      "CORVANE_BINARY_DIR=${CMAKE_BINARY_DIR}"
+      "CORVANE_PREFIX_KIND=${kind}"
+      PARENT_SCOPE)
+endfunction()
+
+# corvane_register_test(name COMMAND ... PREFIXES win64 [win32] [SERIAL] [TIMEOUT s])
+# Adds one CTest test per prefix kind (name_kind). SERIAL marks tests that change machine-wide
+# state (HKLM, services, C:\ProgramData, other processes): they never run beside another test.
+function(corvane_register_test name)
+  cmake_parse_arguments(A "SERIAL" "TIMEOUT" "COMMAND;PREFIXES" ${ARGN})
+  if(NOT A_PREFIXES)
+    set(A_PREFIXES win64)
+  endif()
+  foreach(kind ${A_PREFIXES})
+    if(NOT kind IN_LIST CORVANE_PREFIX_KINDS)
+      continue()
+    endif()
+    add_test(NAME ${name}_${kind} COMMAND ${A_COMMAND})
+    corvane_test_environment(env ${kind})
+    set_tests_properties(${name}_${kind} PROPERTIES
+      ENVIRONMENT "${env}"
+      FIXTURES_REQUIRED prefix_${kind}
+      LABELS "${kind}")
+    if(A_SERIAL)
+      set_tests_properties(${name}_${kind} PROPERTIES RUN_SERIAL TRUE)
+    endif()
+    if(A_TIMEOUT)
+      set_tests_properties(${name}_${kind} PROPERTIES TIMEOUT ${A_TIMEOUT})
+    endif()
+  endforeach()
+endfunction()
+
+# corvane_add_gtest(name SOURCES ... [LIBS ...] [PREFIXES win64 win32] [SERIAL] [TIMEOUT s])
+# A GoogleTest program run under Wine, once per prefix kind.
+function(corvane_add_gtest name)
+  cmake_parse_arguments(A "SERIAL" "TIMEOUT" "SOURCES;LIBS;PREFIXES" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  corvane_flags(${name})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} gtest gtest_main)
+  set(extra "")
+  if(A_SERIAL)
+    list(APPEND extra SERIAL)
+  endif()
+  if(A_TIMEOUT)
+    list(APPEND extra TIMEOUT ${A_TIMEOUT})
+  endif()
+  corvane_register_test(${name} COMMAND ${name} PREFIXES ${A_PREFIXES} ${extra})
+endfunction()
+
+# corvane_add_helper(name SOURCES ... [LIBS ...] [GUI]): a test-only helper program.
+function(corvane_add_helper name)
+  cmake_parse_arguments(A "GUI" "" "SOURCES;LIBS" ${ARGN})
+  if(A_GUI)
+    add_executable(${name} WIN32 ${A_SOURCES})
+  else()
+    add_executable(${name} ${A_SOURCES})
+  endif()
+  corvane_flags(${name})
+  target_link_libraries(${name} PRIVATE ${A_LIBS})
+endfunction()

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Throwaway Wine prefixes for tests and the demo.
+#   prefix.sh create DIR win64|win32   fresh copy of a pristine prefix of that kind at DIR
+#   prefix.sh kill DIR                  ends the prefix's wineserver (if one runs)
+# Pristine prefixes are made once with wineboot and kept in $CORVANE_PRISTINE_DIR
+# (default: build/prefixes beside this script's repository).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+pristine_dir="${CORVANE_PRISTINE_DIR:-$root/build/prefixes}"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+make_pristine() {
+  local arch="$1" dest="$pristine_dir/pristine-$arch"
+  [ -f "$dest/.complete" ] && return 0
+  mkdir -p "$pristine_dir"
+  (
+    flock 9
+    [ -f "$dest/.complete" ] && exit 0
+    rm -rf "$dest"
+    if [ "$arch" = win32 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi
+    WINEPREFIX="$dest" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$dest" wineserver -w
+    touch "$dest/.complete"
+  ) 9>"$pristine_dir/.lock-$arch"
+}
+
+case "${1:-}" in
+  create)
+    dir="$2" arch="$3"
+    make_pristine "$arch"
+    if [ -d "$dir" ]; then WINEPREFIX="$dir" wineserver -k 2>/dev/null || true; fi
+    rm -rf "$dir"
+    mkdir -p "$(dirname "$dir")"
+    cp -a "$pristine_dir/pristine-$arch" "$dir"
+    rm -f "$dir/.complete"
+    ;;
+  kill)
+    dir="$2"
+    if [ -d "$dir" ]; then WINEPREFIX="$dir" wineserver -k 2>/dev/null || true; fi
+    ;;
+  *)
+    echo "usage: prefix.sh create DIR win64|win32 | kill DIR" >&2
+    exit 2
+    ;;
+esac
