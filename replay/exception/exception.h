@@ -11,7 +11,7 @@
 namespace replay {
 
 class exception : public std::exception {
-public:
+ public:
   explicit exception(const std::string& message);
   // printf-style narrow format; the text grows until it fits.
   exception(const char* format, ...) __attribute__((format(ms_printf, 2, 3)));
@@ -21,7 +21,7 @@ public:
   virtual std::string message() const;
   virtual std::string category() const;
 
-protected:
+ protected:
   exception();
   // Appends a kind's name to the category ("registry2" then "registry2.key_error").
   void append_category(const char* name);
@@ -33,7 +33,7 @@ protected:
 
 // Carries a wide message; the narrow view is made on first use in the ANSI code page, lenient.
 class exception_w : public exception {
-public:
+ public:
   exception_w(const wchar_t* format, ...);
   ~exception_w() override;
 
@@ -44,7 +44,7 @@ public:
   virtual const std::wstring& message_w() const;
   virtual const std::wstring& category_w() const;
 
-private:
+ private:
   void synchronise() const;
 
   mutable std::wstring m_what_w;
@@ -54,10 +54,10 @@ private:
 };
 
 // Declares a kind derived from BASE whose category gains NAME.
-#define REPLAY_EXCEPTION_KIND(KIND, BASE, NAME)                                                    \
-  class KIND : public BASE {                                                                       \
-  public:                                                                                          \
-    explicit KIND(const std::string& message) : BASE(message) { append_category(NAME); }           \
+#define REPLAY_EXCEPTION_KIND(KIND, BASE, NAME)                                          \
+  class KIND : public BASE {                                                             \
+   public:                                                                               \
+    explicit KIND(const std::string& message) : BASE(message) { append_category(NAME); } \
   }
 
 // Text of a Windows error code from the system's message table, without the trailing line

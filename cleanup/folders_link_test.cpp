@@ -1,0 +1,99 @@
+// Links planted in user-writable places never lead a removal outside them: the link goes (or,
+// where the system cannot delete it, stays and the failure is reported), its target stays.
+// The links are planted by folders_link_test.sh; without it these tests are skipped.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "cleanup/folder_fixture_test_util.h"
+#include "cleanup/folders.h"
+#include "cleanup/log_capture_test_util.h"
+#include "cleanup/tree_removal.h"
+#include "replay/unicode/unicode.h"
+
+namespace {
+
+using namespace folder_fixture;
+
+class PlantedLinkTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("CORVANE_PLANTED_LINKS") == nullptr) GTEST_SKIP() << "no planted links";
+    profiles_ = profiles_folder();
+  }
+  // The planted targets, all of which must survive.
+  void expect_targets_intact() {
+    EXPECT_TRUE(exists(L"C:\\cvlink_target\\keep.txt"));
+    EXPECT_TRUE(exists(L"C:\\cvlink_store\\ProgramData\\Ravelins\\keep.txt"));
+    EXPECT_TRUE(exists(L"C:\\cvlink_client\\Corvane_Client.msi"));
+    EXPECT_TRUE(exists(L"C:\\cvlink_empty_target"));
+  }
+  // The link is gone, or its removal was reported.
+  void expect_gone_or_reported(const std::wstring& link, const captured_log& log,
+                               const std::string& report) {
+    if (entry_exists(link)) {
+      EXPECT_TRUE(log.contains(report)) << replay::to_narrow(link);
+      EXPECT_TRUE(is_link(link));
+    }
+  }
+  std::wstring profiles_;
+};
+
+TEST_F(PlantedLinkTest, PlantedLinksShowAsReparsePoints) {
+  EXPECT_TRUE(is_link(L"C:\\cvlink_top"));
+  EXPECT_TRUE(is_link(profiles_ + L"\\cvlink_user3\\AppData\\Local\\VirtualStore"));
+  EXPECT_FALSE(is_link(L"C:\\cvlink_target"));
+}
+
+TEST_F(PlantedLinkTest, RemovingALinkNeverTouchesItsTarget) {
+  try {
+    remove_tree(L"C:\\cvlink_top");
+  } catch (const std::exception&) {
+    EXPECT_TRUE(is_link(L"C:\\cvlink_top"));  // the system cannot delete this link
+  }
+  expect_targets_intact();
+}
+
+TEST_F(PlantedLinkTest, VirtualStoreRemoval) {
+  captured_log log;
+  rmove_virtual_store();
+  expect_targets_intact();
+  const std::wstring store = L"\\AppData\\Local\\VirtualStore\\ProgramData\\Ravelins";
+  expect_gone_or_reported(profiles_ + L"\\cvlink_user1" + store + L"\\inner", log,
+                          "Error occured in rmove_virtual_store(), System Error Code = ");
+  expect_gone_or_reported(profiles_ + L"\\cvlink_user2" + store, log,
+                          "Error occured in rmove_virtual_store(), System Error Code = ");
+  EXPECT_TRUE(is_link(profiles_ + L"\\cvlink_user3\\AppData\\Local\\VirtualStore"));
+}
+
+TEST_F(PlantedLinkTest, RemovalInEveryProfile) {
+  captured_log log;
+  remove_dir_in_userappdata_for_allprofiles("AppData\\Roaming\\CvLinkTest");
+  remove_dir_in_userappdata_for_allprofiles("AppData/Local/VirtualStore/ProgramData/Ravelins");
+  expect_targets_intact();
+  const std::string report =
+      "Error occured in remove_dir_in_userappdata_for_allprofiles(), System Error Code = ";
+  expect_gone_or_reported(profiles_ + L"\\cvlink_user1\\AppData\\Roaming\\CvLinkTest\\inner", log,
+                          report);
+  expect_gone_or_reported(profiles_ + L"\\cvlink_user2\\AppData\\Roaming\\CvLinkTest", log, report);
+  // A link on the way is not entered at all.
+  EXPECT_FALSE(log.contains("cvlink_user3"));
+}
+
+TEST_F(PlantedLinkTest, FolderRemovalLeavesLinkTargets) {
+  captured_log log;
+  remove_folder("C:\\cvlink_folder");
+  remove_folder("C:\\cvlink_top");
+  remove_empty_folder("C:\\cvlink_empty_link");
+  remove_guid_folders_with_client_files();
+  expect_targets_intact();
+  expect_gone_or_reported(L"C:\\cvlink_folder\\inner", log,
+                          "! Failed to remove folder 'C:\\cvlink_folder' !");
+  expect_gone_or_reported(L"C:\\cvlink_top", log, "! Failed to remove folder 'C:\\cvlink_top' !");
+  expect_gone_or_reported(L"C:\\cvlink_empty_link", log,
+                          "Failed to remove empty folder 'C:\\cvlink_empty_link', GetLastError()=");
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Plants links in the prefix and runs the folder operations' link tests against them.
+# Wine cannot make Windows links, but a Unix symbolic link inside drive_c shows up to Windows
+# code as a reparse point: the only kind of planted link this platform offers.
+#   folders_link_test.sh <cleanup_folders_test.exe>
+set -u
+exe="$1"
+c="$WINEPREFIX/drive_c"
+users="$c/users"
+common="$c/ProgramData"
+
+clean() {
+  rm -rf "$c/cvlink_target" "$c/cvlink_store" "$c/cvlink_client" "$c/cvlink_empty_target" \
+    "$c/cvlink_folder" "$c/cvlink_top" "$c/cvlink_empty_link" "$common/{cvlink}" \
+    "$users/cvlink_user1" "$users/cvlink_user2" "$users/cvlink_user3"
+}
+
+plant() {
+  local store=AppData/Local/VirtualStore/ProgramData/Ravelins
+  local roaming=AppData/Roaming/CvLinkTest
+  mkdir -p "$c/cvlink_target" "$c/cvlink_store/ProgramData/Ravelins" "$c/cvlink_client" \
+    "$c/cvlink_empty_target" "$c/cvlink_folder"
+  echo keep >"$c/cvlink_target/keep.txt"
+  echo keep >"$c/cvlink_store/ProgramData/Ravelins/keep.txt"
+  echo keep >"$c/cvlink_client/Corvane_Client.msi"
+  # A link inside the folder to remove, and the folder itself a link.
+  mkdir -p "$users/cvlink_user1/$store" "$users/cvlink_user1/$roaming"
+  echo x >"$users/cvlink_user1/$store/own.txt"
+  ln -s "$c/cvlink_target" "$users/cvlink_user1/$store/inner"
+  ln -s "$c/cvlink_target" "$users/cvlink_user1/$roaming/inner"
+  mkdir -p "$users/cvlink_user2/AppData/Local/VirtualStore/ProgramData" "$users/cvlink_user2/AppData/Roaming"
+  ln -s "$c/cvlink_target" "$users/cvlink_user2/$store"
+  ln -s "$c/cvlink_target" "$users/cvlink_user2/$roaming"
+  # A link on the way to the folder to remove.
+  mkdir -p "$users/cvlink_user3/AppData/Local"
+  ln -s "$c/cvlink_store" "$users/cvlink_user3/AppData/Local/VirtualStore"
+  # Links met by remove_folder, remove_empty_folder and the client GUID folders.
+  echo x >"$c/cvlink_folder/own.txt"
+  ln -s "$c/cvlink_target" "$c/cvlink_folder/inner"
+  ln -s "$c/cvlink_target" "$c/cvlink_top"
+  ln -s "$c/cvlink_empty_target" "$c/cvlink_empty_link"
+  ln -s "$c/cvlink_client" "$common/{cvlink}"
+}
+
+clean
+plant
+CORVANE_PLANTED_LINKS=1 "$CORVANE_SOURCE_DIR/tools/wine-run" "$exe" --gtest_filter='PlantedLinkTest.*'
+rc=$?
+clean
+exit $rc

@@ -1,0 +1,28 @@
+// Test support: collects the lines of the process-wide log while it lives.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct captured_line {
+  int level;
+  std::string text;  // UTF-8, without time stamp and marker
+};
+
+class captured_log {
+ public:
+  captured_log();
+  ~captured_log();  // ends the process-wide log (log_shutdown)
+  captured_log(const captured_log&) = delete;
+  captured_log& operator=(const captured_log&) = delete;
+
+  // The texts written so far, in order.
+  std::vector<std::string> texts() const;
+  const std::vector<captured_line>& lines() const { return *m_lines; }
+  // Whether some line's text contains `part`.
+  bool contains(const std::string& part) const;
+
+ private:
+  std::shared_ptr<std::vector<captured_line>> m_lines;
+};

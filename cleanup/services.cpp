@@ -1,0 +1,240 @@
+#include "cleanup/services.h"
+
+#include <windows.h>
+
+#include "cleanup/image_name.h"
+#include "cleanup/processes.h"
+#include "cleanup/scoped_handle.h"
+#include "replay/log/log.h"
+#include "replay/registry2/key.h"
+#include "replay/unicode/unicode.h"
+
+namespace {
+
+// The whole stop, including any wait for a stop already under way, must end within this time.
+constexpr DWORD kStopBudgetMs = 30000;
+constexpr DWORD kPollIntervalMs = 1000;
+constexpr wchar_t kServicesKey[] = L"SYSTEM\\CurrentControlSet\\Services";
+
+scoped_service_handle open_service_manager() {
+  return scoped_service_handle(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+}
+
+// One call of stop_and_delete_service: the open service, its last known status and the time
+// budget.
+class service_stop {
+ public:
+  service_stop(SC_HANDLE service, DWORD start) : m_service(service), m_start(start) {}
+
+  DWORD state() const { return m_status.dwCurrentState; }
+  bool expired() const { return GetTickCount() - m_start > kStopBudgetMs; }
+
+  // Refreshes the status; logs a failure.
+  bool query() {
+    DWORD needed = 0;
+    if (QueryServiceStatusEx(m_service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&m_status),
+                             sizeof(m_status), &needed)) {
+      return true;
+    }
+    replay::log_info("QueryServiceStatusEx failed, System Error Code = %d",
+                     static_cast<int>(GetLastError()));
+    return false;
+  }
+
+  // Sends the stop control; the reply updates the status. Logs a failure.
+  bool send_stop() {
+    if (ControlService(m_service, SERVICE_CONTROL_STOP,
+                       reinterpret_cast<SERVICE_STATUS*>(&m_status))) {
+      return true;
+    }
+    replay::log_info("ControlService failed, System Error Code = %d",
+                     static_cast<int>(GetLastError()));
+    return false;
+  }
+
+ private:
+  SC_HANDLE m_service;
+  DWORD m_start;
+  SERVICE_STATUS_PROCESS m_status = {};
+};
+
+enum class stop_result { stopped, failed, still_running };
+
+// Waits while a stop requested earlier is under way. still_running: the service left the
+// stop-pending state without stopping.
+stop_result wait_for_pending_stop(service_stop& stop) {
+  while (stop.state() == SERVICE_STOP_PENDING) {
+    replay::log_info("Service stop pending...");
+    Sleep(kPollIntervalMs);
+    if (!stop.query()) return stop_result::failed;
+    if (stop.state() == SERVICE_STOPPED) return stop_result::stopped;
+    if (stop.expired()) {
+      replay::log_info("Service stop timed out.");
+      return stop_result::failed;
+    }
+  }
+  return stop_result::still_running;
+}
+
+// Sends the stop control and waits until the service has stopped.
+stop_result request_stop(service_stop& stop) {
+  if (!stop.send_stop()) return stop_result::failed;
+  while (stop.state() != SERVICE_STOPPED) {
+    Sleep(kPollIntervalMs);
+    if (!stop.query()) return stop_result::failed;
+    if (stop.state() == SERVICE_STOPPED) break;
+    if (stop.expired()) {
+      replay::log_info("Wait timed out");
+      return stop_result::failed;
+    }
+  }
+  return stop_result::stopped;
+}
+
+// Brings the service to a stop and logs how it got there.
+stop_result stop_service(service_stop& stop) {
+  if (!stop.query()) return stop_result::failed;
+  if (stop.state() == SERVICE_STOPPED) {
+    replay::log_info("Service is already stopped.");
+    return stop_result::stopped;
+  }
+  stop_result result = wait_for_pending_stop(stop);
+  if (result == stop_result::still_running) result = request_stop(stop);
+  if (result == stop_result::stopped) replay::log_info("Service stopped successfully.");
+  return result;
+}
+
+bool delete_service(SC_HANDLE service) {
+  if (DeleteService(service)) {
+    replay::log_info("Service deleted successfully");
+    return true;
+  }
+  replay::log_info("DeleteService failed, System Error Code = %d",
+                   static_cast<int>(GetLastError()));
+  return false;
+}
+
+// Whether the ImagePath of one Services subkey starts `exe_name`; throws when the subkey has no
+// ImagePath text.
+bool starts_executable(const replay::registry2::key& service, const std::wstring& exe_name) {
+  return image_path_matches(service.get_string(std::wstring(L"ImagePath")), exe_name);
+}
+
+replay::registry2::key open_services_key() {
+  return replay::registry2::key(HKEY_LOCAL_MACHINE).open(kServicesKey, false);
+}
+
+// Display name of the service in subkey `name` when it starts `exe_name`; empty otherwise.
+// Throws when the subkey cannot be read.
+std::string display_name_if_starts(const replay::registry2::key& services, const std::wstring& name,
+                                   const std::wstring& exe_name) {
+  const replay::registry2::key service = services.open(name, false);
+  if (!starts_executable(service, exe_name)) return std::string();
+  const std::wstring display_name = service.get_string(std::wstring(L"DisplayName"));
+  const std::string result = replay::to_narrow(display_name);
+  if (result.empty()) return result;
+  replay::log_info(L"Service found. Display Name: %ls", display_name.c_str());
+  return result;
+}
+
+std::string find_display_name(const std::wstring& exe_name) {
+  const replay::registry2::key services = open_services_key();
+  for (const std::wstring& name : services.subkey_names()) {
+    try {
+      const std::string display_name = display_name_if_starts(services, name, exe_name);
+      if (!display_name.empty()) return display_name;
+    } catch (...) {
+      // A subkey that cannot be read is not the one searched for.
+    }
+  }
+  return std::string();
+}
+
+// Deletes the first Services subkey that starts `exe_name`; false when there is none.
+bool delete_service_key(const std::wstring& exe_name) {
+  replay::registry2::key services = open_services_key();
+  for (const std::wstring& name : services.subkey_names()) {
+    const replay::registry2::key service = services.open(name, false);
+    try {
+      if (!starts_executable(service, exe_name)) continue;
+      services.delete_key(name, true);
+      replay::log_info("Service %s is killed", replay::to_narrow(name, CP_ACP, false).c_str());
+      return true;
+    } catch (...) {
+      // No ImagePath, or the key could not be deleted: go on with the next service.
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool is_service_installed(const std::string& service) {
+  const scoped_service_handle manager = open_service_manager();
+  if (!manager) return true;
+  const scoped_service_handle handle(
+      OpenServiceA(manager.get(), service.c_str(), SERVICE_QUERY_STATUS));
+  return handle || GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
+}
+
+bool stop_and_delete_service(const std::string& service, bool remove) {
+  try {
+    replay::log_info("Stop & Delete '%s' Service", service.c_str());
+    const DWORD start = GetTickCount();
+    const scoped_service_handle manager = open_service_manager();
+    if (!manager) {
+      replay::log_info("OpenSCManager failed, System Error Code = %d",
+                       static_cast<int>(GetLastError()));
+      return false;
+    }
+    const scoped_service_handle handle(
+        OpenServiceA(manager.get(), service.c_str(), DELETE | SERVICE_STOP | SERVICE_QUERY_STATUS));
+    if (!handle) {
+      replay::log_info("OpenService call failed, System Error Code = %d",
+                       static_cast<int>(GetLastError()));
+      return false;
+    }
+    service_stop stop(handle.get(), start);
+    if (stop_service(stop) != stop_result::stopped) return false;
+    return remove ? delete_service(handle.get()) : true;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string find_service_by_image(const std::string& exe_name) {
+  try {
+    replay::log_info("Search if %s service is installed", exe_name.c_str());
+    const std::string display_name = find_display_name(replay::to_wide(exe_name));
+    if (!display_name.empty()) return display_name;
+  } catch (...) {
+    // The Services key cannot be read: no service is found.
+  }
+  replay::log_info("Service not found");
+  return std::string();
+}
+
+bool kill_service_by_image(const std::string& exe_name) {
+  try {
+    return delete_service_key(replay::to_wide(exe_name));
+  } catch (...) {
+    return false;
+  }
+}
+
+void remove_service(const std::string& service, const std::string& exe_name, bool remove) {
+  try {
+    std::string name = service;
+    if (!is_service_installed(name)) {
+      replay::log_info("The specified service (%s) does not exist as an installed service.",
+                       name.c_str());
+      const std::string found = find_service_by_image(exe_name);
+      if (!found.empty()) name = found;
+    }
+    if (is_service_installed(name) && stop_and_delete_service(name, remove)) return;
+    close_process(exe_name);
+    if (remove) kill_service_by_image(exe_name);
+  } catch (...) {
+    // Nothing of this clean-up step reaches the caller.
+  }
+}

@@ -1,0 +1,135 @@
+#include "config/config_storage.h"
+
+#include <boost/filesystem/operations.hpp>
+#include <boost/filesystem/path.hpp>
+
+#include <windows.h>
+
+#include <cwchar>
+#include <exception>
+
+#include "config/archive_text.h"
+#include "config/configuration_protection.h"
+#include "config/file_io.h"
+#include "config/protected_file.h"
+#include "replay/log/log.h"
+
+namespace config {
+namespace config_storage {
+namespace {
+
+constexpr char kStageOpen[] = "open";
+constexpr char kStageParsing[] = "parsing";
+constexpr char kStageWriting[] = "writting";  // the word the suite's logs have always carried
+
+template <class Error>
+Error storage_failure(const char* record_name, const char* stage, const std::wstring& path,
+                      const std::exception& cause) {
+  replay::exception text("Class \"%s\". Error %s file: %S (%s)", record_name, stage, path.c_str(),
+                         cause.what());
+  return Error(text.message());
+}
+
+// Reads one file into a fresh record and hands it over only when all went well.
+template <class Record>
+Record read_one_file(const char* record_name, const std::wstring& path) {
+  const char* stage = kStageOpen;
+  try {
+    archive_reader reader(read_protected_file(path));
+    stage = kStageParsing;
+    Record record;
+    reader.read(record);
+    return record;
+  } catch (const file_not_found& error) {
+    throw storage_failure<file_not_found>(record_name, stage, path, error);
+  } catch (const std::exception& error) {
+    throw storage_failure<storage_error>(record_name, stage, path, error);
+  }
+}
+
+// A damaged ".new" file is kept for inspection under another name, out of the next load's way.
+void set_aside(const std::wstring& damaged) {
+  const std::wstring aside =
+      damaged.substr(0, damaged.size() - wcslen(kNewSuffix)) + kDamagedSuffix;
+  if (MoveFileExW(damaged.c_str(), aside.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    replay::log_error(L"config_storage::load(). Unreadable file %s set aside as %s",
+                      damaged.c_str(), aside.c_str());
+    return;
+  }
+  replay::log_error(L"config_storage::load(). Failed to set aside unreadable file %s (%lu)",
+                    damaged.c_str(), GetLastError());
+}
+
+// The ".new" file has been read: it becomes the target. Should that fail, the record is still
+// good and the next load takes the ".new" file over again.
+void take_over(const std::wstring& temporary, const std::wstring& path) {
+  if (MoveFileExW(temporary.c_str(), path.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return;
+  }
+  replay::log_error(L"config_storage::load(). Failed to replace %s with %s (%lu)", path.c_str(),
+                    temporary.c_str(), GetLastError());
+}
+
+template <class Record>
+Record load_from_target_instead(const char* record_name, const std::wstring& path,
+                                const std::wstring& temporary, const storage_error& new_error) {
+  try {
+    Record record = read_one_file<Record>(record_name, path);
+    set_aside(temporary);
+    return record;
+  } catch (const file_not_found&) {
+    throw new_error;  // the damaged ".new" is all there is: leave it, report its fault
+  }
+}
+
+template <class Record>
+Record load_with_recovery(const char* record_name, const std::wstring& path) {
+  const std::wstring temporary = path + kNewSuffix;
+  Record record;
+  try {
+    record = read_one_file<Record>(record_name, temporary);
+  } catch (const file_not_found&) {
+    return read_one_file<Record>(record_name, path);
+  } catch (const storage_error& error) {
+    return load_from_target_instead<Record>(record_name, path, temporary, error);
+  }
+  take_over(temporary, path);
+  return record;
+}
+
+// Creates the folder part of `path` (before its last backslash) with any missing parents.
+void create_folder_of(const std::wstring& path) {
+  const std::size_t slash = path.rfind(L'\\');
+  if (slash == std::wstring::npos) return;
+  boost::filesystem::create_directories(boost::filesystem::path(path.substr(0, slash)));
+}
+
+}  // namespace
+
+void load(const std::wstring& path, products_impl& record) {
+  record = load_with_recovery<products_impl>(kProductsRootName, path);
+}
+
+void load(const std::wstring& path, suite_impl& record) {
+  record = load_with_recovery<suite_impl>(kSuiteRootName, path);
+}
+
+void save(const std::wstring& path, const products_impl& record) {
+  const std::wstring temporary = path + kNewSuffix;
+  try {
+    const std::string blob = protect_configuration_data(to_archive_text(record));
+    create_folder_of(path);
+    if (!file_io::write_file(temporary, blob)) {
+      replay::log_print(0, L"config_storage::save(). Failed to open file: %s", path.c_str());
+      return;
+    }
+    file_io::replace(temporary, path);
+  } catch (const std::exception& error) {
+    throw storage_failure<storage_error>(kProductsRootName, kStageWriting, path, error);
+  }
+}
+
+}  // namespace config_storage
+}  // namespace config

@@ -1,0 +1,376 @@
+// The cleaning pass on real installer stores in the prefix's registry: the native variant in a
+// 32-bit prefix, the WOW64 variant (64-bit view) in a 64-bit prefix, where decoys in the 32-bit
+// view must stay untouched. These tests change HKLM and run alone.
+#include "msi_cleaner/clean_installer_database.h"
+
+#include <sddl.h>
+
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "msi_cleaner/packed_guid.h"
+#include "msi_cleaner/reg_delete_key_ex.h"
+#include "msi_cleaner/test_support.h"
+#include "msi_cleaner/wow64_process.h"
+
+namespace {
+
+using msi_test::utf8;
+
+const std::wstring kUpgradeCode = L"{5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056}";
+const std::wstring kProduct1 = L"{C0A11E01-0000-4000-8000-000000000001}";
+const std::wstring kProduct2 = L"{C0A11E02-0000-4000-8000-000000000002}";
+const std::wstring kProduct3 = L"{C0A11E03-0000-4000-8000-000000000003}";
+const std::wstring kOtherProduct = L"{C0A11E09-0000-4000-8000-000000000009}";
+const std::wstring kComponent1 = L"{C0C00001-0000-4000-8000-0000000000C1}";
+const std::wstring kComponent2 = L"{C0C00002-0000-4000-8000-0000000000C2}";
+const std::wstring kComponent4 = L"{C0C00004-0000-4000-8000-0000000000C4}";
+const std::wstring kComponent5 = L"{C0C00005-0000-4000-8000-0000000000C5}";
+const std::wstring kComponent6 = L"{C0C00006-0000-4000-8000-0000000000C6}";
+const std::wstring kNotAComponent = L"NotAComponent";
+
+const std::wstring kClassesInstaller = L"Installer";
+const std::wstring kStoreA = L"Software\\CorvaneTest\\StoreA";
+const std::wstring kStoreAInstaller = kStoreA + L"\\Installer";
+const std::wstring kSystemSid = L"S-1-5-18";
+const std::wstring kUserSid = L"S-1-5-21-1-2-3-1001";
+const std::wstring kSharedDlls = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+const std::wstring kDir = L"C:\\Program Files\\CorvaneTest\\";
+const std::wstring kLongName = std::wstring(330, L'x') + L".dll";
+const std::string kRule50(50, '=');
+const std::string kRule49(49, '=');
+
+std::wstring packed(const std::wstring& guid) {
+  return pack_guid(guid);
+}
+std::wstring upgrade_key(const std::wstring& installer) {
+  return installer + L"\\UpgradeCodes\\" + packed(kUpgradeCode);
+}
+std::wstring products_key(const std::wstring& installer, const std::wstring& product) {
+  return installer + L"\\Products\\" + packed(product);
+}
+std::wstring components_key(const std::wstring& sid) {
+  return kStoreAInstaller + L"\\UserData\\" + sid + L"\\Components";
+}
+std::wstring component_key(const std::wstring& sid, const std::wstring& component) {
+  return components_key(sid) + L"\\" +
+         (component == kNotAComponent ? component : packed(component));
+}
+// The installer writes the drive's colon as "?".
+std::wstring stored(const std::wstring& path) {
+  return path.substr(0, 1) + L"?" + path.substr(2);
+}
+
+std::string line(int number, const std::wstring& guid) {
+  return std::to_string(number) + "  " + utf8(guid);
+}
+
+std::vector<std::string> headings_only(bool wow64) {
+  std::vector<std::string> lines = {"**** Cleaning Installation Database ****", "",
+                                    "Locating Windows Installer Root Stores", kRule50};
+  if (wow64) lines.push_back("RegOpenKeyEx HKEY_CLASSES_ROOT\\Installer failed");
+  for (const char* title : {"Upgrade Codes Removed", "Product Codes Removed",
+                            "Component Codes Removed", "Key Files Removed"}) {
+    lines.push_back("");
+    lines.push_back(title);
+    lines.push_back(std::string(title) == "Upgrade Codes Removed" ? kRule50 : kRule49);
+  }
+  lines.push_back("");
+  return lines;
+}
+
+// Runs the variant that the program uses in this prefix.
+class CleanInstallerDatabaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wow64_ = is_wow64_process();
+    view_ = wow64_ ? KEY_WOW64_64KEY : 0;
+    remove_seed();
+  }
+  void TearDown() override { remove_seed(); }
+
+  void run_pass() {
+    installer_cleaner cleaner;
+    if (wow64_) {
+      bind_reg_delete_key_ex();
+      clean_installer_database_wow64(cleaner, kUpgradeCode);
+    } else {
+      clean_installer_database_native(cleaner, kUpgradeCode);
+    }
+  }
+
+  // Two root stores hold the upgrade code: HKCR (also found as HKLM\Software\Classes) and StoreA.
+  void seed(REGSAM view) {
+    msi_test::set_string(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller), packed(kProduct1), L"",
+                         view);
+    msi_test::create_key(HKEY_CLASSES_ROOT,
+                         products_key(kClassesInstaller, kProduct1) + L"\\SourceList\\Media", view);
+    seed_store_a(view);
+  }
+
+  void seed_store_a(REGSAM view) {
+    using msi_test::create_key;
+    using msi_test::set_string;
+    const std::wstring codes = upgrade_key(kStoreAInstaller);
+    for (const std::wstring& product : {kProduct1, kProduct2, kProduct3}) {
+      set_string(HKEY_LOCAL_MACHINE, codes, packed(product), L"", view);
+    }
+    set_string(HKEY_LOCAL_MACHINE, codes, L"junk", L"", view);
+    create_key(HKEY_LOCAL_MACHINE, products_key(kStoreAInstaller, kProduct2), view);
+    create_key(HKEY_LOCAL_MACHINE,
+               products_key(kStoreAInstaller + L"\\UserData\\" + kSystemSid, kProduct1), view);
+    seed_components(view);
+  }
+
+  void seed_components(REGSAM view) {
+    using msi_test::set_string;
+    auto component = [&](const std::wstring& sid, const std::wstring& code,
+                         const std::wstring& product, const std::wstring& data) {
+      set_string(HKEY_LOCAL_MACHINE, component_key(sid, code), packed(product), data, view);
+    };
+    component(kSystemSid, kComponent1, kProduct1, stored(kDir + L"one.dll"));
+    component(kUserSid, kComponent1, kProduct1, stored(kDir + L"one.dll"));
+    component(kSystemSid, kComponent2, kProduct2, stored(kDir + L"five.dll"));
+    component(kSystemSid, kComponent2, kOtherProduct,
+              stored(L"C:\\Program Files\\Other\\five.dll"));
+    component(kSystemSid, kNotAComponent, kProduct1, stored(kDir + L"one.dll"));
+    component(kSystemSid, kComponent4, kProduct1, stored(kDir + L"zero.dll"));
+    component(kSystemSid, kComponent5, kProduct1, stored(kDir + kLongName));
+    component(kSystemSid, kComponent6, kProduct1, L"");
+    component(kSystemSid, kComponent6, kProduct2, L"X");
+  }
+
+  void seed_counters() {
+    msi_test::set_dword(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"one.dll", 1, 0);
+    msi_test::set_dword(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"five.dll", 5, 0);
+    msi_test::set_dword(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"zero.dll", 0, 0);
+    msi_test::set_dword(HKEY_LOCAL_MACHINE, kSharedDlls, truncated_long_path(), 7, 0);
+  }
+
+  // What a 300-character buffer would make of the long key path.
+  static std::wstring truncated_long_path() { return (kDir + kLongName).substr(0, 299); }
+
+  void remove_seed() {
+    for (REGSAM view : {view_, static_cast<REGSAM>(wow64_ ? KEY_WOW64_32KEY : 0)}) {
+      msi_test::delete_tree(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller), view);
+      msi_test::delete_tree(HKEY_CLASSES_ROOT, products_key(kClassesInstaller, kProduct1), view);
+      for (const wchar_t* empty :
+           {L"Installer\\UpgradeCodes", L"Installer\\Products", L"Installer"}) {
+        RegDeleteKeyExW(HKEY_CLASSES_ROOT, empty, view, 0);  // only when empty
+      }
+      msi_test::delete_tree(HKEY_LOCAL_MACHINE, L"Software\\CorvaneTest\\StoreA", view);
+    }
+    for (const std::wstring& name :
+         {kDir + L"one.dll", kDir + L"five.dll", kDir + L"zero.dll", truncated_long_path()}) {
+      msi_test::delete_value(HKEY_LOCAL_MACHINE, kSharedDlls, name, 0);
+    }
+  }
+
+  bool exists(HKEY root, const std::wstring& path) {
+    return msi_test::key_exists(root, path, view_);
+  }
+
+  bool wow64_ = false;
+  REGSAM view_ = 0;
+};
+
+TEST_F(CleanInstallerDatabaseTest, RemovesTheProductFromEveryStore) {
+  seed(view_);
+  if (wow64_) {
+    // A value name longer than the 300-character buffer, enumerated before the product codes: it
+    // is passed over and the enumeration goes on. (The registry layer of the native variant
+    // refuses to list names this long.)
+    msi_test::set_string(HKEY_LOCAL_MACHINE, upgrade_key(kStoreAInstaller), std::wstring(400, L'0'),
+                         L"", view_);
+  }
+  // Decoys in the 32-bit view (Wow6432Node). HKCR\Installer is one key shared by both views.
+  if (wow64_) seed_store_a(KEY_WOW64_32KEY);
+  seed_counters();
+  msi_test::log_capture log;
+
+  run_pass();
+
+  std::vector<std::string> expected = {"**** Cleaning Installation Database ****",
+                                       "",
+                                       "Locating Windows Installer Root Stores",
+                                       kRule50,
+                                       "Root: 1  HKCR",
+                                       "Root: 2  HKLM\\Software\\Classes",
+                                       "Root: 3  HKLM\\Software\\CorvaneTest\\StoreA",
+                                       "UserData: 1  4  Installer",
+                                       "UserData: 2  5  Installer",
+                                       "UserData: 3  6  Installer",
+                                       "UserData: 3  7  Installer\\UserData\\S-1-5-18",
+                                       "UserData: 3  8  Installer\\UserData\\S-1-5-21-1-2-3-1001",
+                                       "",
+                                       "Upgrade Codes Removed",
+                                       kRule50,
+                                       line(1, kUpgradeCode),
+                                       line(3, kUpgradeCode),
+                                       "",
+                                       "Product Codes Removed",
+                                       kRule49,
+                                       line(4, kProduct1),
+                                       line(6, kProduct2),
+                                       line(7, kProduct1),
+                                       "",
+                                       "Component Codes Removed",
+                                       kRule49,
+                                       line(7, kComponent1),
+                                       line(7, kComponent4)};
+  if (!wow64_) expected.push_back(line(7, kComponent5));  // its key path fits no 300-char buffer
+  expected.insert(expected.end(),
+                  {line(7, kComponent6), line(8, kComponent1), "", "Key Files Removed", kRule49});
+  if (!wow64_) expected.push_back("  " + utf8(kDir) + "five.dll      is decremented to 4");
+  expected.insert(expected.end(),
+                  {"  " + utf8(kDir) + "one.dll", "  " + utf8(kDir) + "zero.dll", ""});
+  EXPECT_EQ(expected, log.lines());
+
+  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller)));
+  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, products_key(kClassesInstaller, kProduct1)));
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, upgrade_key(kStoreAInstaller)));
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, products_key(kStoreAInstaller, kProduct2)));
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent1)));
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, component_key(kUserSid, kComponent1)));
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent4)));
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent6)));
+  EXPECT_EQ(wow64_, exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent5)));
+
+  // The shared component stays with the other product's value only.
+  const std::wstring shared = component_key(kSystemSid, kComponent2);
+  EXPECT_TRUE(msi_test::value_exists(HKEY_LOCAL_MACHINE, shared, packed(kOtherProduct), view_));
+  EXPECT_FALSE(msi_test::value_exists(HKEY_LOCAL_MACHINE, shared, packed(kProduct2), view_));
+  // A key that is no packed GUID is left alone.
+  EXPECT_TRUE(msi_test::value_exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kNotAComponent),
+                                     packed(kProduct1), view_));
+
+  // Counters 1 and 0 were the last references; 5 drops by one where the key file was collected.
+  EXPECT_FALSE(msi_test::value_exists(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"one.dll", 0));
+  EXPECT_FALSE(msi_test::value_exists(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"zero.dll", 0));
+  EXPECT_EQ(wow64_ ? 5u : 4u,
+            msi_test::get_dword(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"five.dll", 0));
+  EXPECT_EQ(7u, msi_test::get_dword(HKEY_LOCAL_MACHINE, kSharedDlls, truncated_long_path(), 0));
+
+  if (wow64_) {
+    const REGSAM v32 = KEY_WOW64_32KEY;
+    EXPECT_TRUE(msi_test::key_exists(HKEY_LOCAL_MACHINE, upgrade_key(kStoreAInstaller), v32));
+    EXPECT_TRUE(
+        msi_test::key_exists(HKEY_LOCAL_MACHINE, products_key(kStoreAInstaller, kProduct2), v32));
+    EXPECT_TRUE(
+        msi_test::key_exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent1), v32));
+    EXPECT_TRUE(msi_test::value_exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent2),
+                                       packed(kProduct2), v32));
+  }
+}
+
+TEST_F(CleanInstallerDatabaseTest, WithoutRootStoresLogsOnlyTheHeadings) {
+  msi_test::log_capture log;
+  run_pass();
+  EXPECT_EQ(headings_only(wow64_), log.lines());
+}
+
+// The WOW64 variant checks its precondition in any prefix.
+TEST_F(CleanInstallerDatabaseTest, Wow64VariantWithoutRegDeleteKeyExCleansNothing) {
+  seed(view_);
+  msi_test::log_capture log;
+  bind_reg_delete_key_ex();
+  override_reg_delete_key_ex(nullptr);
+  installer_cleaner cleaner;
+  clean_installer_database_wow64(cleaner, kUpgradeCode);
+
+  const std::vector<std::string> expected = {
+      "**** Cleaning Installation Database ****",
+      "Error in GetProcAddress of function for work with registry", kRule50, ""};
+  EXPECT_EQ(expected, log.lines());
+  EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller)));
+  EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent1)));
+  EXPECT_EQ(nullptr, bound_reg_delete_key_ex());
+}
+
+// Sets the DACL of `path` (below HKLM, in `view`) from SDDL text; false when that fails.
+bool set_dacl(const std::wstring& path, const wchar_t* sddl, REGSAM view) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
+    return false;
+  }
+  HKEY key = nullptr;
+  LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC | view, &key);
+  if (result == ERROR_SUCCESS) {
+    result = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+    RegCloseKey(key);
+  }
+  LocalFree(descriptor);
+  return result == ERROR_SUCCESS;
+}
+
+// A store below a key the process may not read is never reached; the pass still runs to its end.
+TEST_F(CleanInstallerDatabaseTest, PassesOverKeysThatCannotBeOpened) {
+  const std::wstring locked = L"Software\\CorvaneTest\\StoreA\\Locked";
+  msi_test::create_key(HKEY_LOCAL_MACHINE, upgrade_key(locked + L"\\Installer"), view_);
+  ASSERT_TRUE(set_dacl(locked, L"D:P(A;;0x40000;;;WD)", view_));  // WRITE_DAC only
+  msi_test::log_capture log;
+  run_pass();
+  EXPECT_EQ(headings_only(wow64_), log.lines());
+  EXPECT_TRUE(set_dacl(locked, L"D:P(A;;KA;;;WD)", view_));
+  EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, upgrade_key(locked + L"\\Installer")));
+}
+
+// A root store whose paths do not fit the WOW64 form's 300-character buffer is passed over by
+// the steps that would have to cut them short.
+TEST_F(CleanInstallerDatabaseTest, Wow64VariantPassesOverPathsLongerThanItsBuffers) {
+  if (!wow64_) GTEST_SKIP() << "the WOW64 variant runs in the 64-bit prefix";
+  const std::wstring deep = kStoreA + L"\\" + std::wstring(250, L'z');
+  msi_test::set_string(HKEY_LOCAL_MACHINE, upgrade_key(deep + L"\\Installer"), packed(kProduct1),
+                       L"", view_);
+  msi_test::log_capture log;
+  run_pass();
+
+  std::vector<std::string> expected = headings_only(true);
+  expected.insert(expected.begin() + 5,
+                  {"Root: 1  HKLM\\" + utf8(deep), "UserData: 1  2  Installer"});
+  EXPECT_EQ(expected, log.lines());
+  EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, upgrade_key(deep + L"\\Installer")));
+}
+
+LONG WINAPI refuse_upgrade_code(HKEY key, const wchar_t* subkey, REGSAM sam, DWORD reserved) {
+  if (packed(kUpgradeCode) == subkey) return ERROR_ACCESS_DENIED;
+  return RegDeleteKeyExW(key, subkey, sam, reserved);
+}
+
+TEST_F(CleanInstallerDatabaseTest, Wow64VariantLogsAFailedUpgradeCodeDeletion) {
+  if (!wow64_) GTEST_SKIP() << "the WOW64 variant runs in the 64-bit prefix";
+  msi_test::set_string(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller), packed(kProduct1), L"",
+                       view_);
+  msi_test::log_capture log;
+  bind_reg_delete_key_ex();
+  override_reg_delete_key_ex(refuse_upgrade_code);
+  installer_cleaner cleaner;
+  clean_installer_database_wow64(cleaner, kUpgradeCode);
+
+  std::vector<std::string> expected = {"**** Cleaning Installation Database ****",
+                                       "",
+                                       "Locating Windows Installer Root Stores",
+                                       kRule50,
+                                       "Root: 1  HKCR",
+                                       "Root: 2  HKLM\\Software\\Classes",
+                                       "UserData: 1  3  Installer",
+                                       "UserData: 2  4  Installer",
+                                       "",
+                                       "Upgrade Codes Removed",
+                                       kRule50,
+                                       "Error 5",
+                                       line(1, kUpgradeCode),
+                                       "Error 5",
+                                       line(2, kUpgradeCode)};
+  for (const char* title :
+       {"Product Codes Removed", "Component Codes Removed", "Key Files Removed"}) {
+    expected.insert(expected.end(), {"", title, kRule49});
+  }
+  expected.push_back("");
+  EXPECT_EQ(expected, log.lines());
+  EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller)));
+}
+
+}  // namespace

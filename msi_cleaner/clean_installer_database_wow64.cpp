@@ -1,0 +1,176 @@
+// The cleaning pass in the 64-bit registry view, for a 32-bit process under WOW64. Keys are held
+// as path texts and changed with raw registry calls; only the key-file step goes through the
+// registry access layer (and so through the process's own view).
+#include <vector>
+
+#include "msi_cleaner/clean_installer_database.h"
+#include "msi_cleaner/key_files.h"
+#include "msi_cleaner/key_path.h"
+#include "msi_cleaner/packed_guid.h"
+#include "msi_cleaner/pass_log.h"
+#include "msi_cleaner/reg_delete_key_ex.h"
+#include "msi_cleaner/wow64_registry.h"
+
+using replay::registry2::name_set;
+using replay::registry2::unique_hkey;
+
+namespace {
+
+// Value names of `key` that are packed GUIDs, by index until the enumeration ends. A name that
+// does not fit the buffer is passed over.
+void add_product_codes(HKEY key, name_set& product_codes) {
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[kBufferChars];
+    DWORD length = kBufferChars;
+    LONG result = RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_MORE_DATA) continue;
+    if (result != ERROR_SUCCESS) break;
+    std::wstring value(name, length);
+    if (!pack_guid(value).empty()) product_codes.insert(value);
+  }
+}
+
+void remove_upgrade_codes(const path_store& root, installer_cleaner& cleaner,
+                          reg_delete_key_ex_function remove) {
+  unique_hkey upgrade_codes;
+  if (!open_below_store(root.path, L"Installer\\UpgradeCodes", kWrite64, upgrade_codes)) return;
+  for (const std::wstring& code : cleaner.upgrade_codes) {
+    unique_hkey code_key;
+    if (RegOpenKeyExW(upgrade_codes.get(), code.c_str(), 0, kWrite64, code_key.receive()) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    add_product_codes(code_key.get(), cleaner.product_codes);
+    code_key.reset();
+    LONG result = remove(upgrade_codes.get(), code.c_str(), KEY_WOW64_64KEY, 0);
+    if (result != ERROR_SUCCESS) replay::log_info("Error %i", static_cast<int>(result));
+    replay::log_info(L"%i  %s", root.number, unpack_guid(code).c_str());
+  }
+}
+
+void remove_products(const path_store& store, const installer_cleaner& cleaner,
+                     reg_delete_key_ex_function remove) {
+  unique_hkey products;
+  if (!open_below_store(store.path, L"Products", kWrite64, products)) return;
+  for (const std::wstring& product : cleaner.product_codes) {
+    unique_hkey product_key;
+    if (RegOpenKeyExW(products.get(), product.c_str(), 0, kWrite64, product_key.receive()) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    product_key.reset();
+    delete_key_tree_64(products.get(), product, remove);
+    replay::log_info(L"%i  %s", store.number, unpack_guid(product).c_str());
+  }
+}
+
+// What the values of one component hold for the products being removed.
+struct component_values {
+  int total = 0;
+  int matched = 0;
+  bool complete = true;
+  std::vector<std::wstring> to_delete;
+  name_set key_files;
+};
+
+// Reads every value of the component by index. A value whose name or data does not fit the
+// buffers counts toward the total and is otherwise left alone, so that no shortened name or path
+// is ever acted on.
+component_values read_component_values(HKEY component, const name_set& product_codes) {
+  component_values values;
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[kBufferChars];
+    DWORD name_length = kBufferChars;
+    wchar_t data[kBufferChars];
+    DWORD data_size = sizeof(data);
+    DWORD type = 0;
+    LONG result = RegEnumValueW(component, index, name, &name_length, nullptr, &type,
+                                reinterpret_cast<BYTE*>(data), &data_size);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) {
+      values.complete = false;
+      break;
+    }
+    ++values.total;
+    if (result == ERROR_MORE_DATA) continue;
+    std::wstring value(name, name_length);
+    if (product_codes.count(value) == 0) continue;
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+      std::wstring text(data, data_size / sizeof(wchar_t));
+      text = text.substr(0, text.find(L'\0'));
+      if (!text.empty()) values.key_files.insert(key_path_from_data(text));
+    }
+    values.to_delete.push_back(value);
+    ++values.matched;
+  }
+  return values;
+}
+
+void clean_component(HKEY components, const std::wstring& component, int store_number,
+                     installer_cleaner& cleaner, reg_delete_key_ex_function remove) {
+  unique_hkey component_key;
+  if (RegOpenKeyExW(components, component.c_str(), 0, kWrite64, component_key.receive()) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  component_values values = read_component_values(component_key.get(), cleaner.product_codes);
+  for (const std::wstring& value : values.to_delete) {
+    RegDeleteValueW(component_key.get(), value.c_str());
+  }
+  if (!values.complete || values.matched == 0 || values.matched != values.total) return;
+  cleaner.key_files.insert(values.key_files.begin(), values.key_files.end());
+  replay::log_info(L"%i  %s", store_number, unpack_guid(component).c_str());
+  component_key.reset();
+  remove(components, component.c_str(), KEY_WOW64_64KEY, 0);
+}
+
+void clean_components(const path_store& store, installer_cleaner& cleaner,
+                      reg_delete_key_ex_function remove) {
+  unique_hkey components;
+  if (!open_below_store(store.path, L"Components", kWrite64, components)) return;
+  for (const std::wstring& component : subkey_names_64(components.get())) {
+    // A name that is no packed GUID is no component registration.
+    if (pack_guid(component).empty()) continue;
+    clean_component(components.get(), component, store.number, cleaner, remove);
+  }
+}
+
+void clean_stores(installer_cleaner& cleaner, reg_delete_key_ex_function remove) {
+  log_section("Locating Windows Installer Root Stores", kRule50);
+  locate_root_stores(cleaner.counter, cleaner.root_paths);
+  list_installer_stores(cleaner.counter, cleaner.root_paths, cleaner.store_paths);
+
+  log_section("Upgrade Codes Removed", kRule50);
+  for (const path_store& root : cleaner.root_paths) remove_upgrade_codes(root, cleaner, remove);
+
+  log_section("Product Codes Removed", kRule49);
+  for (const path_store& store : cleaner.store_paths) remove_products(store, cleaner, remove);
+
+  log_section("Component Codes Removed", kRule49);
+  for (const path_store& store : cleaner.store_paths) clean_components(store, cleaner, remove);
+
+  log_section("Key Files Removed", kRule49);
+  decrement_key_file_counters(cleaner.key_files);
+  log_empty_line();
+}
+
+}  // namespace
+
+void clean_installer_database_wow64(installer_cleaner& cleaner, const std::wstring& upgrade_code) {
+  try {
+    replay::log_info("**** Cleaning Installation Database ****");
+    reg_delete_key_ex_function remove = bound_reg_delete_key_ex();
+    if (remove == nullptr) {
+      replay::log_info("Error in GetProcAddress of function for work with registry");
+      replay::log_info("%s", kRule50);
+      log_empty_line();
+    } else {
+      const std::wstring packed = pack_guid(upgrade_code);
+      if (!packed.empty()) cleaner.upgrade_codes.insert(packed);
+      clean_stores(cleaner, remove);
+    }
+  } catch (...) {
+    // The pass never throws; a failure of the log itself leaves nothing to report to.
+  }
+  release_reg_delete_key_ex();
+}

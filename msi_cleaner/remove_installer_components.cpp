@@ -1,0 +1,143 @@
+#include "msi_cleaner/remove_installer_components.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "msi_cleaner/reg_delete_key_ex.h"
+#include "msi_cleaner/unique_module.h"
+#include "msi_cleaner/wow64_process.h"
+#include "replay/log/log.h"
+#include "replay/registry2/unique_hkey.h"
+
+using replay::registry2::unique_hkey;
+
+namespace {
+
+constexpr char kUserDataA[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData";
+constexpr wchar_t kUserDataW[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData";
+constexpr DWORD kNameChars = 260;
+constexpr DWORD kValueChars = 300;
+// Returned when a deletion could not be attempted at all.
+constexpr LONG kNotAttempted = -1;
+
+std::wstring lower_ascii(std::wstring text) {
+  for (wchar_t& c : text) {
+    if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
+  }
+  return text;
+}
+
+// Deletes `subkey` below `parent`, the key alone: in the 64-bit view under WOW64 through
+// RegDeleteKeyExW, looked up anew for this one deletion; else with RegDeleteKeyW.
+LONG delete_key(HKEY parent, const std::wstring& subkey, bool wow64) {
+  if (!wow64) return RegDeleteKeyW(parent, subkey.c_str());
+  unique_module advapi32(LoadLibraryA("ADVAPI32.DLL"));
+  auto remove = module_function<reg_delete_key_ex_function>(advapi32.get(), "RegDeleteKeyExW");
+  if (remove == nullptr) return kNotAttempted;
+  return remove(parent, subkey.c_str(), KEY_WOW64_64KEY, 0);
+}
+
+// Subkey names of `key` by index (RegEnumKeyW) until the call fails.
+std::vector<std::wstring> subkey_names(HKEY key) {
+  std::vector<std::wstring> names;
+  wchar_t name[kNameChars];
+  for (DWORD index = 0; RegEnumKeyW(key, index, name, kNameChars) == ERROR_SUCCESS; ++index) {
+    names.emplace_back(name);
+  }
+  return names;
+}
+
+// The data of the component's first value as text; false when it cannot be read whole.
+bool first_value_text(HKEY component, std::wstring& text) {
+  wchar_t name[kValueChars];
+  DWORD name_length = kValueChars;
+  wchar_t data[kValueChars];
+  DWORD data_size = sizeof(data);
+  if (RegEnumValueW(component, 0, name, &name_length, nullptr, nullptr,
+                    reinterpret_cast<BYTE*>(data), &data_size) != ERROR_SUCCESS) {
+    return false;
+  }
+  text.assign(data, data_size / sizeof(wchar_t));
+  text = text.substr(0, text.find(L'\0'));
+  return true;
+}
+
+void remove_first_subkey(HKEY component, bool wow64) {
+  wchar_t name[kValueChars];
+  DWORD length = kValueChars;
+  if (RegEnumKeyExW(component, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  LONG result = delete_key(component, std::wstring(name, length), wow64);
+  if (result != ERROR_SUCCESS && result != kNotAttempted) {
+    replay::log_info("! ERROR remove subkey failed: %d", static_cast<int>(result));
+  }
+}
+
+void remove_component(const std::wstring& sid, const std::wstring& component, bool wow64) {
+  const std::wstring path = std::wstring(kUserDataW) + L"\\" + sid + L"\\Components\\" + component;
+  LONG result = delete_key(HKEY_LOCAL_MACHINE, path, wow64);
+  if (result == ERROR_SUCCESS) {
+    replay::log_info(
+        "Removed Component  HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+        "Installer\\UserData\\%ls\\Components\\%ls",
+        sid.c_str(), component.c_str());
+  } else if (result != kNotAttempted) {
+    replay::log_info("! ERROR remove component %ls failed: %d", component.c_str(),
+                     static_cast<int>(result));
+  }
+}
+
+void check_component(HKEY components, const std::wstring& sid, const std::wstring& component,
+                     const std::wstring& file_name, REGSAM access, bool wow64) {
+  unique_hkey component_key;
+  if (RegOpenKeyExW(components, component.c_str(), 0, access, component_key.receive()) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  std::wstring key_path;
+  if (!first_value_text(component_key.get(), key_path)) return;
+  if (lower_ascii(key_path).find(file_name) == std::wstring::npos) return;
+  remove_first_subkey(component_key.get(), wow64);
+  remove_component(sid, component, wow64);
+}
+
+void search_sid(HKEY user_data, const std::wstring& sid, const std::wstring& file_name,
+                REGSAM access, bool wow64) {
+  unique_hkey components;
+  const std::wstring path = sid + L"\\Components";
+  if (RegOpenKeyExW(user_data, path.c_str(), 0, access, components.receive()) != ERROR_SUCCESS) {
+    return;
+  }
+  for (const std::wstring& component : subkey_names(components.get())) {
+    check_component(components.get(), sid, component, file_name, access, wow64);
+  }
+}
+
+}  // namespace
+
+void remove_installer_components_by_file(const std::wstring& file_name) {
+  try {
+    replay::log_info("Search Component %ls ", file_name.c_str());
+    // Every key path contains the empty name: it would match all components.
+    if (file_name.empty()) return;
+    const bool wow64 = is_wow64_process();
+    const REGSAM access = wow64 ? 0x20119 : 0x20019;
+    unique_hkey user_data;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUserDataA, 0, access, user_data.receive()) !=
+        ERROR_SUCCESS) {
+      return;
+    }
+    const std::wstring lowered = lower_ascii(file_name);
+    wchar_t sid[kNameChars];
+    for (DWORD index = 0; RegEnumKeyW(user_data.get(), index, sid, kNameChars) == ERROR_SUCCESS;
+         ++index) {
+      search_sid(user_data.get(), sid, lowered, access, wow64);
+    }
+  } catch (...) {
+    // Never throws: the remover goes on with its next file.
+  }
+}

@@ -1,0 +1,125 @@
+// Component removal by key-file name on the machine's installer store of the prefix: in the
+// ordinary view in a 32-bit prefix, in the 64-bit view under WOW64 in a 64-bit prefix (where a
+// decoy in the 32-bit view must stay). These tests change HKLM and run alone.
+#include "msi_cleaner/remove_installer_components.h"
+
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "msi_cleaner/test_support.h"
+#include "msi_cleaner/wow64_process.h"
+
+namespace {
+
+const std::wstring kUserData = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData";
+const std::wstring kSid1 = L"S-1-5-21-9-9-9-1001";
+const std::wstring kSid2 = L"S-1-5-21-9-9-9-1002";
+const std::string kRemoved =
+    "Removed Component  HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+    "Installer\\UserData\\";
+
+std::wstring component(const std::wstring& sid, const std::wstring& name) {
+  return kUserData + L"\\" + sid + L"\\Components\\" + name;
+}
+
+class RemoveInstallerComponentsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    view_ = is_wow64_process() ? KEY_WOW64_64KEY : 0;
+    had_user_data_ = msi_test::key_exists(HKEY_LOCAL_MACHINE, kUserData, view_);
+    remove_seed();
+  }
+
+  void TearDown() override {
+    remove_seed();
+    if (!had_user_data_) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUserData.c_str(), view_, 0);
+  }
+
+  void remove_seed() {
+    for (REGSAM view : {view_, static_cast<REGSAM>(view_ ? KEY_WOW64_32KEY : 0)}) {
+      msi_test::delete_tree(HKEY_LOCAL_MACHINE, kUserData + L"\\" + kSid1, view);
+      msi_test::delete_tree(HKEY_LOCAL_MACHINE, kUserData + L"\\" + kSid2, view);
+    }
+  }
+
+  void key_path(const std::wstring& sid, const std::wstring& name, const std::wstring& path,
+                REGSAM view) {
+    msi_test::set_string(HKEY_LOCAL_MACHINE, component(sid, name),
+                         L"E3C7B0D549A216F48B2E194C7A3D0F65", path, view);
+  }
+
+  void seed(REGSAM view) {
+    key_path(kSid1, L"RavelinTestK1", L"c:\\program files\\x\\ravelinlauncher.exe.bak", view);
+    key_path(kSid1, L"RavelinTestK2", L"C:\\Program Files\\Other\\other.dll", view);
+    key_path(kSid1, L"RavelinTestK3", L"C:\\Program Files\\Ravelin\\RavelinLauncher.exe", view);
+    msi_test::create_key(HKEY_LOCAL_MACHINE, component(kSid1, L"RavelinTestK3\\A"), view);
+    msi_test::create_key(HKEY_LOCAL_MACHINE, component(kSid1, L"RavelinTestK3\\B"), view);
+    key_path(kSid1, L"RavelinTestK4", L"C?\\Program Files\\Ravelin\\RavelinLauncher.exe", view);
+    msi_test::create_key(HKEY_LOCAL_MACHINE, component(kSid1, L"RavelinTestK4\\A\\deep"), view);
+    key_path(kSid2, L"RavelinTestK1", L"C:\\Ravelin\\RAVELINLAUNCHER.EXE", view);
+  }
+
+  bool exists(const std::wstring& sid, const std::wstring& name) {
+    return msi_test::key_exists(HKEY_LOCAL_MACHINE, component(sid, name), view_);
+  }
+
+  REGSAM view_ = 0;
+  bool had_user_data_ = false;
+};
+
+TEST_F(RemoveInstallerComponentsTest, RemovesComponentsWhoseKeyPathContainsTheName) {
+  seed(view_);
+  if (view_ != 0) key_path(kSid1, L"RavelinTestK1", L"C:\\x\\RavelinLauncher.exe", KEY_WOW64_32KEY);
+  msi_test::log_capture log;
+
+  remove_installer_components_by_file(L"RavelinLauncher.exe");
+
+  const std::vector<std::string> expected = {
+      "Search Component RavelinLauncher.exe ",
+      kRemoved + "S-1-5-21-9-9-9-1001\\Components\\RavelinTestK1",
+      "! ERROR remove component RavelinTestK3 failed: 5",
+      "! ERROR remove subkey failed: 5",
+      "! ERROR remove component RavelinTestK4 failed: 5",
+      kRemoved + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK1"};
+  EXPECT_EQ(expected, log.lines());
+  EXPECT_FALSE(exists(kSid1, L"RavelinTestK1"));
+  EXPECT_FALSE(exists(kSid2, L"RavelinTestK1"));
+  EXPECT_TRUE(exists(kSid1, L"RavelinTestK2"));
+  // Only the first subkey is handled.
+  EXPECT_FALSE(exists(kSid1, L"RavelinTestK3\\A"));
+  EXPECT_TRUE(exists(kSid1, L"RavelinTestK3\\B"));
+  EXPECT_TRUE(exists(kSid1, L"RavelinTestK4\\A\\deep"));
+  if (view_ != 0) {
+    EXPECT_TRUE(msi_test::key_exists(HKEY_LOCAL_MACHINE, component(kSid1, L"RavelinTestK1"),
+                                     KEY_WOW64_32KEY));
+  }
+}
+
+TEST_F(RemoveInstallerComponentsTest, EmptyNameMatchesNothing) {
+  seed(view_);
+  msi_test::log_capture log;
+  remove_installer_components_by_file(L"");
+  EXPECT_EQ(std::vector<std::string>{"Search Component  "}, log.lines());
+  EXPECT_TRUE(exists(kSid1, L"RavelinTestK1"));
+  EXPECT_TRUE(exists(kSid1, L"RavelinTestK2"));
+}
+
+TEST_F(RemoveInstallerComponentsTest, WithoutUserDataLogsOnlyTheSearch) {
+  const std::wstring scratch = L"Software\\CorvaneTest\\MsiCleanerEmptyMachine";
+  msi_test::create_key(HKEY_CURRENT_USER, scratch, 0);
+  HKEY machine = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, KEY_ALL_ACCESS, &machine));
+  ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine));
+  {
+    msi_test::log_capture log;
+    remove_installer_components_by_file(L"RavelinLauncher.exe");
+    EXPECT_EQ(std::vector<std::string>{"Search Component RavelinLauncher.exe "}, log.lines());
+  }
+  RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+  RegCloseKey(machine);
+  msi_test::delete_tree(HKEY_CURRENT_USER, scratch, 0);
+}
+
+}  // namespace

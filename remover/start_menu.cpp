@@ -1,0 +1,64 @@
+#include "remover/start_menu.h"
+
+#include "cleanup/folders.h"
+#include "replay/log/log.h"
+#include "replay/registry2/key.h"
+
+namespace {
+
+struct start_menu_scope {
+  HKEY root;
+  const char* value;  // under Explorer\Shell Folders
+  const char* banner;
+};
+
+const start_menu_scope kScopes[] = {
+    {HKEY_LOCAL_MACHINE, "Common Programs", "All Users'"},
+    {HKEY_CURRENT_USER, "Programs", "Current User's"},
+};
+
+// The scope's Programs folder as Windows stores it (no trailing "\"), or false.
+bool programs_folder(const start_menu_scope& scope, std::string* folder) {
+  try {
+    *folder =
+        replay::registry2::key(scope.root)
+            .open(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", false)
+            .get_string(std::string(scope.value));
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// A removal whose name part is empty would name the brand folder or the Programs folder
+// itself: it is skipped.
+void remove_shortcut_folders(const std::string& programs, const std::string& display_name,
+                             const std::string& brand_name) {
+  if (!brand_name.empty() && !display_name.empty()) {
+    remove_folder(programs + "\\" + brand_name + "\\" + display_name);
+  }
+  if (!display_name.empty()) remove_folder(programs + "\\" + display_name);
+  if (!brand_name.empty()) remove_empty_folder(programs + "\\" + brand_name);
+}
+
+void clean_scope(const start_menu_scope& scope, const std::string& display_name,
+                 const std::string& brand_name) {
+  replay::log_info("**** Removing shortcuts in %s Start Menu ****", scope.banner);
+  std::string programs;
+  if (!programs_folder(scope, &programs)) {
+    replay::log_info("Start menu folder was NOT removed, may be because it does not exist");
+    return;
+  }
+  remove_shortcut_folders(programs, display_name, brand_name);
+}
+
+}  // namespace
+
+void remove_start_menu_shortcuts(const std::string& display_name, const std::string& brand_name) {
+  try {
+    replay::log_info("%s", "");
+    for (const start_menu_scope& scope : kScopes) clean_scope(scope, display_name, brand_name);
+    replay::log_info("%s", "");
+  } catch (...) {
+  }
+}

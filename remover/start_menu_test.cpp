@@ -1,0 +1,110 @@
+#include "remover/start_menu.h"
+
+#include <gtest/gtest.h>
+
+#include "cleanup/folder_fixture_test_util.h"
+#include "cleanup/log_capture_test_util.h"
+#include "remover/registry_seed_test_util.h"
+#include "replay/unicode/unicode.h"
+
+namespace {
+
+using namespace registry_seed;
+using namespace folder_fixture;
+using lines = std::vector<std::string>;
+
+const wchar_t kShellFolders[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// Points both Start-menu Programs folders into a scratch folder; restores them afterwards.
+class StartMenuTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    saved_common_ = saved(HKEY_LOCAL_MACHINE, L"Common Programs");
+    saved_user_ = saved(HKEY_CURRENT_USER, L"Programs");
+    const std::wstring root = scratch_folder(L"start_menu");
+    common_ = root + L"\\common";
+    user_ = root + L"\\user";
+    set_string(HKEY_LOCAL_MACHINE, kShellFolders, L"Common Programs", common_);
+    set_string(HKEY_CURRENT_USER, kShellFolders, L"Programs", user_);
+    common_narrow_ = replay::to_narrow(common_);
+    user_narrow_ = replay::to_narrow(user_);
+  }
+  void TearDown() override {
+    restore(HKEY_LOCAL_MACHINE, L"Common Programs", saved_common_);
+    restore(HKEY_CURRENT_USER, L"Programs", saved_user_);
+    remove_forced(common_ + L"\\..");
+  }
+  static std::pair<bool, std::wstring> saved(HKEY root, const wchar_t* name) {
+    wchar_t buffer[1024] = {};
+    DWORD size = sizeof(buffer) - sizeof(wchar_t);
+    const bool present = RegGetValueW(root, kShellFolders, name, RRF_RT_REG_SZ, nullptr, buffer,
+                                      &size) == ERROR_SUCCESS;
+    return {present, buffer};
+  }
+  static void restore(HKEY root, const wchar_t* name, const std::pair<bool, std::wstring>& value) {
+    if (value.first) {
+      set_string(root, kShellFolders, name, value.second);
+    } else {
+      delete_value(root, kShellFolders, name);
+    }
+  }
+  std::pair<bool, std::wstring> saved_common_, saved_user_;
+  std::wstring common_, user_;
+  std::string common_narrow_, user_narrow_;
+};
+
+TEST_F(StartMenuTest, RemovesTheProductFoldersOfBothStartMenus) {
+  make_file(common_ + L"\\Ravelins\\Corvane\\a.lnk");
+  make_file(common_ + L"\\Corvane\\b.lnk");
+  make_file(common_ + L"\\Other\\keep.lnk");
+  make_file(user_ + L"\\Ravelins\\Corvane\\c.lnk");
+  make_file(user_ + L"\\Ravelins\\Other\\keep.lnk");
+  captured_log log;
+  remove_start_menu_shortcuts("Corvane", "Ravelins");
+  const std::string& c = common_narrow_;
+  const std::string& u = user_narrow_;
+  EXPECT_EQ((lines{"", "**** Removing shortcuts in All Users' Start Menu ****",
+                   ". Folder '" + c + "\\Ravelins\\Corvane' was removed",
+                   ". Folder '" + c + "\\Corvane' was removed",
+                   "Removed empty folder '" + c + "\\Ravelins' !",
+                   "**** Removing shortcuts in Current User's Start Menu ****",
+                   ". Folder '" + u + "\\Ravelins\\Corvane' was removed",
+                   "Folder to remove '" + u + "\\Corvane' does NOT EXIST !",
+                   "Do NOT removing folder '" + u + "\\Ravelins', as it is not empty !", ""}),
+            log.texts());
+  EXPECT_FALSE(exists(common_ + L"\\Ravelins"));
+  EXPECT_FALSE(exists(common_ + L"\\Corvane"));
+  EXPECT_TRUE(exists(common_ + L"\\Other\\keep.lnk"));
+  EXPECT_FALSE(exists(user_ + L"\\Ravelins\\Corvane"));
+  EXPECT_TRUE(exists(user_ + L"\\Ravelins\\Other\\keep.lnk"));
+}
+
+TEST_F(StartMenuTest, MissingShellFolderValueSkipsThatScope) {
+  delete_value(HKEY_LOCAL_MACHINE, kShellFolders, L"Common Programs");
+  make_file(user_ + L"\\Corvane\\a.lnk");
+  captured_log log;
+  remove_start_menu_shortcuts("Corvane", "Ravelins");
+  const lines texts = log.texts();
+  ASSERT_EQ(8u, texts.size());
+  EXPECT_EQ("Start menu folder was NOT removed, may be because it does not exist", texts[2]);
+  EXPECT_EQ("**** Removing shortcuts in Current User's Start Menu ****", texts[3]);
+  EXPECT_EQ(". Folder '" + user_narrow_ + "\\Corvane' was removed", texts[5]);
+}
+
+TEST_F(StartMenuTest, EmptyDisplayNameNeverNamesTheBrandOrProgramsFolder) {
+  make_file(common_ + L"\\Ravelins\\Other\\keep.lnk");
+  make_file(user_ + L"\\keep.lnk");
+  captured_log log;
+  remove_start_menu_shortcuts("", "Ravelins");
+  EXPECT_EQ(
+      (lines{"", "**** Removing shortcuts in All Users' Start Menu ****",
+             "Do NOT removing folder '" + common_narrow_ + "\\Ravelins', as it is not empty !",
+             "**** Removing shortcuts in Current User's Start Menu ****",
+             "Folder to remove '" + user_narrow_ + "\\Ravelins' does NOT EXIST !", ""}),
+      log.texts());
+  EXPECT_TRUE(exists(common_ + L"\\Ravelins\\Other\\keep.lnk"));
+  EXPECT_TRUE(exists(user_ + L"\\keep.lnk"));
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+#include "replay/registry2/key.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "replay/unicode/unicode.h"
+
+namespace replay {
+namespace registry2 {
+namespace {
+
+constexpr REGSAM kReadWrite = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;  // 0x2001F
+constexpr DWORD kNameBuffer = 260;      // characters, the terminating zero included
+constexpr DWORD kExpandBuffer = 32768;  // characters, the most an expansion may give
+constexpr DWORD kNotFound = 0;          // type of a value that does not exist
+
+// Names in messages are ANSI, strict: a name without an ANSI form makes the message throw.
+std::string quoted(const std::wstring& name) {
+  return "\"" + to_narrow(name, CP_ACP, true) + "\"";
+}
+
+std::string handle_text(HKEY handle) {
+  return std::to_string(static_cast<int>(reinterpret_cast<std::intptr_t>(handle)));
+}
+
+std::string code_text(LONG code) {
+  return " (" + std::to_string(code) + ")";
+}
+
+std::string expected_found(DWORD expected, DWORD found) {
+  return " expected " + std::to_string(static_cast<int>(expected)) + " found " +
+         std::to_string(static_cast<int>(found));
+}
+
+// RegOpenKeyExW asking for read and write, and for reading alone when that is denied.
+LONG open_with_retry(HKEY parent, const std::wstring& path, unique_hkey* result) {
+  LONG code = RegOpenKeyExW(parent, path.c_str(), 0, kReadWrite, result->receive());
+  if (code == ERROR_ACCESS_DENIED) {
+    code = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, result->receive());
+  }
+  if (code != ERROR_SUCCESS) result->release();  // the slot holds no handle after a failure
+  return code;
+}
+
+unique_hkey open_handle(HKEY parent) {
+  unique_hkey result;
+  LONG code = open_with_retry(parent, std::wstring(), &result);
+  if (code != ERROR_SUCCESS) {
+    throw key_error("RegOpenKeyEx() failed: handle " + handle_text(parent) + code_text(code));
+  }
+  return result;
+}
+
+// Checks a found type against the one a typed read expects; REG_EXPAND_SZ passes for REG_SZ.
+void check_type(const std::wstring& name, DWORD expected, DWORD found) {
+  if (found == kNotFound) throw value_error("Not found: value " + quoted(name));
+  if (found == expected || (found == REG_EXPAND_SZ && expected == REG_SZ)) return;
+  throw type_mismatch("Type mismatch: value " + quoted(name) + expected_found(expected, found));
+}
+
+// Reads exactly `expected` bytes of value `name` into `data`.
+void read_sized(HKEY handle, const std::wstring& name, void* data, DWORD expected) {
+  DWORD size = expected;
+  LONG code =
+      RegQueryValueExW(handle, name.c_str(), nullptr, nullptr, static_cast<BYTE*>(data), &size);
+  if (size != expected) {
+    throw size_mismatch("Size mismatch: value " + quoted(name) + expected_found(expected, size));
+  }
+  if (code != ERROR_SUCCESS) {
+    throw value_error("RegQueryValueEx() failed: value " + quoted(name) + code_text(code));
+  }
+}
+
+// The system expands at most kExpandBuffer characters; a longer expansion is an error rather
+// than a cut or overrun text.
+std::wstring expand_environment(const std::wstring& name, const std::wstring& text) {
+  std::vector<wchar_t> buffer(kExpandBuffer);
+  DWORD length = ExpandEnvironmentStringsW(text.c_str(), buffer.data(), kExpandBuffer);
+  LONG code = length == 0 ? static_cast<LONG>(GetLastError()) : ERROR_INSUFFICIENT_BUFFER;
+  if (length == 0 || length > kExpandBuffer) {
+    throw value_error("ExpandEnvironmentStrings() failed: value " + quoted(name) + code_text(code));
+  }
+  return std::wstring(buffer.data(), length - 1);
+}
+
+// Collects the names `enumerate(index, buffer, length)` hands out until it reports no more.
+template <typename Enumerate>
+name_set list_names(HKEY handle, const char* call, Enumerate enumerate) {
+  name_set names;
+  wchar_t buffer[kNameBuffer];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kNameBuffer;
+    LONG code = enumerate(index, buffer, &length);
+    if (code == ERROR_NO_MORE_ITEMS) return names;
+    if (code != ERROR_SUCCESS) {
+      throw key_error(std::string(call) + " failed: handle " + handle_text(handle) +
+                      code_text(code));
+    }
+    names.emplace(buffer, length);
+  }
+}
+
+}  // namespace
+
+key::key(HKEY root) : m_handle(open_handle(root)) {}
+
+key::key(unique_hkey handle) : m_handle(std::move(handle)) {}
+
+key key::duplicate() const {
+  return key(open_handle(handle()));
+}
+
+key key::open(const std::wstring& path, bool create) const {
+  unique_hkey result;
+  if (!create) {
+    LONG code = open_with_retry(handle(), path, &result);
+    if (code != ERROR_SUCCESS) {
+      throw key_error("RegOpenKeyEx() failed: key " + quoted(path) + code_text(code));
+    }
+    return key(std::move(result));
+  }
+  LONG code = RegCreateKeyExW(handle(), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              kReadWrite, nullptr, result.receive(), nullptr);
+  if (code != ERROR_SUCCESS) {
+    result.release();
+    throw key_error("RegCreateKeyEx() failed: key " + quoted(path) + code_text(code));
+  }
+  return key(std::move(result));
+}
+
+name_set key::subkey_names() const {
+  HKEY h = handle();
+  return list_names(h, "RegEnumKeyEx()", [h](DWORD index, wchar_t* buffer, DWORD* length) {
+    return RegEnumKeyExW(h, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
+  });
+}
+
+name_set key::value_names() const {
+  HKEY h = handle();
+  return list_names(h, "RegEnumValue()", [h](DWORD index, wchar_t* buffer, DWORD* length) {
+    return RegEnumValueW(h, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
+  });
+}
+
+bool key::query(const std::wstring& name, DWORD* type, DWORD* size) const {
+  DWORD found_type = kNotFound;
+  DWORD found_size = 0;
+  LONG code = RegQueryValueExW(handle(), name.c_str(), nullptr, &found_type, nullptr, &found_size);
+  if (code == ERROR_FILE_NOT_FOUND) found_type = kNotFound;
+  if (type != nullptr) *type = found_type;
+  if (size != nullptr) *size = found_size;
+  return code == ERROR_SUCCESS;
+}
+
+std::wstring key::get_string(const std::wstring& name) const {
+  DWORD type = kNotFound;
+  DWORD size = 0;
+  query(name, &type, &size);
+  // Rounded up, so that a value of an odd byte count still fits; its stray last byte is dropped.
+  std::vector<wchar_t> buffer((size + 1) / 2 + 1, L'\0');
+  check_type(name, REG_SZ, type);
+  read_sized(handle(), name, buffer.data(), size);
+  std::wstring text(buffer.data(), size / 2);
+  if (!text.empty() && text.back() == L'\0') text.pop_back();
+  return type == REG_EXPAND_SZ ? expand_environment(name, text) : text;
+}
+
+std::string key::get_string(const std::string& name) const {
+  return to_narrow(get_string(to_wide(name, CP_ACP)), CP_ACP, true);
+}
+
+DWORD key::get_dword(const std::wstring& name) const {
+  DWORD type = kNotFound;
+  query(name, &type, nullptr);
+  check_type(name, REG_DWORD, type);
+  DWORD value = 0;
+  read_sized(handle(), name, &value, sizeof(value));
+  return value;
+}
+
+void key::set_value(const std::wstring& name, DWORD type, const void* data, DWORD size) {
+  LONG code = RegSetValueExW(handle(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+  if (code != ERROR_SUCCESS) {
+    throw value_error("RegSetValueEx() failed: value " + quoted(name) + code_text(code));
+  }
+}
+
+void key::set_string(const std::wstring& name, const std::wstring& text) {
+  set_value(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void key::set_dword(const std::wstring& name, DWORD value) {
+  set_value(name, REG_DWORD, &value, sizeof(value));
+}
+
+void key::delete_value(const std::wstring& name) {
+  LONG code = RegDeleteValueW(handle(), name.c_str());
+  if (code != ERROR_SUCCESS) {
+    throw key_error("RegDeleteValue() failed: value " + quoted(name) + code_text(code));
+  }
+}
+
+void key::delete_key(const std::wstring& name, bool recursive) {
+  if (recursive) {
+    key child = open(name, false);
+    for (const std::wstring& subkey : child.subkey_names()) child.delete_key(subkey, true);
+  }  // the child's handle is closed before its key is deleted
+  LONG code = RegDeleteKeyW(handle(), name.c_str());
+  if (code != ERROR_SUCCESS) {
+    throw key_error("RegDeleteKey() failed: key " + quoted(name) + code_text(code));
+  }
+}
+
+}  // namespace registry2
+}  // namespace replay

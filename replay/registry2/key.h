@@ -1,0 +1,99 @@
+// A registry key object: owns one open handle and offers opening, creating, listing, typed reads,
+// writes and deletion. Names and values are UTF-16; the registry view is the calling process's
+// own. Every failure throws a replay::registry2 kind (errors.h) whose message names the key or
+// value (in the ANSI code page, strict: a name without an ANSI form makes the message itself
+// throw replay::unicode::unmappable_character) and the Windows error code.
+//
+// Keys are opened with KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE; when that is denied, the
+// open is repeated once with KEY_READ alone, so read-only keys can still be read (writes through
+// such a key then fail with code 5).
+//
+//   replay::registry2::key software(HKEY_CURRENT_USER);
+//   replay::registry2::key product = software.open(L"Software\\Corvane", false);
+//   for (const std::wstring& name : product.subkey_names()) product.delete_key(name, true);
+#pragma once
+
+#include <windows.h>
+
+#include <set>
+#include <string>
+
+#include "replay/registry2/errors.h"
+#include "replay/registry2/unique_hkey.h"
+
+namespace replay {
+namespace registry2 {
+
+// Registry names in UTF-16 code-unit order (case-sensitive, ordinal), without duplicates.
+using name_set = std::set<std::wstring>;
+
+class key {
+ public:
+  // A key of its own on `root` (HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, ...,
+  // or any open handle). Throws key_error "RegOpenKeyEx() failed: handle %i (%i)".
+  explicit key(HKEY root);
+  key(key&&) noexcept = default;
+  key& operator=(key&&) noexcept = default;
+  key(const key&) = delete;
+  key& operator=(const key&) = delete;
+  ~key() = default;
+
+  // A second key object (a second handle) on the same registry key.
+  // Throws key_error "RegOpenKeyEx() failed: handle %i (%i)".
+  key duplicate() const;
+
+  // The subkey at relative `path`. create = false: it must exist (key_error
+  // "RegOpenKeyEx() failed: key \"%s\" (%i)", code 2 when missing). create = true: created with
+  // its missing parents, or opened if it exists; no read-only retry (key_error
+  // "RegCreateKeyEx() failed: key \"%s\" (%i)").
+  key open(const std::wstring& path, bool create = false) const;
+
+  // Names of the direct subkeys / of the values, complete before they are returned, so callers
+  // may delete what they list. A name of 260 characters or more ends the listing with key_error
+  // "RegEnumKeyEx() failed: handle %i (%i)" / "RegEnumValue() failed: handle %i (%i)".
+  name_set subkey_names() const;
+  name_set value_names() const;
+
+  // Whether value `name` could be queried. `type` receives its type (0 when the value does not
+  // exist), `size` its data size in bytes; either may be null. Never throws.
+  bool query(const std::wstring& name, DWORD* type = nullptr, DWORD* size = nullptr) const;
+
+  // Text of a REG_SZ or REG_EXPAND_SZ value (the latter with environment variables expanded),
+  // without its terminating zero. Throws value_error "Not found: value \"%s\"", type_mismatch
+  // "Type mismatch: value \"%s\" expected %i found %i", size_mismatch
+  // "Size mismatch: value \"%s\" expected %i found %i" or value_error
+  // "RegQueryValueEx() failed: value \"%s\" (%i)"; an expansion longer than 32767 characters
+  // throws value_error "ExpandEnvironmentStrings() failed: value \"%s\" (122)".
+  std::wstring get_string(const std::wstring& name) const;
+  // The same with an ANSI name and result; also throws the replay::unicode kinds when either
+  // does not convert.
+  std::string get_string(const std::string& name) const;
+  // A REG_DWORD value of exactly 4 bytes; errors as get_string.
+  DWORD get_dword(const std::wstring& name) const;
+
+  // Writes `size` bytes of `data` as value `name` of `type`.
+  // Throws value_error "RegSetValueEx() failed: value \"%s\" (%i)".
+  void set_value(const std::wstring& name, DWORD type, const void* data, DWORD size);
+  // REG_SZ including the terminating zero ((length + 1) * 2 bytes).
+  void set_string(const std::wstring& name, const std::wstring& text);
+  // REG_DWORD of 4 bytes.
+  void set_dword(const std::wstring& name, DWORD value);
+
+  // Throws key_error "RegDeleteValue() failed: value \"%s\" (%i)".
+  void delete_value(const std::wstring& name);
+  // Deletes the direct or deeper subkey `name`; with `recursive`, its whole tree first. Without it
+  // a key that still has subkeys fails. Throws key_error "RegDeleteKey() failed: key \"%s\" (%i)"
+  // (or the open's key_error when a recursive delete finds no such key).
+  void delete_key(const std::wstring& name, bool recursive);
+
+  // The open handle, for calls this layer does not offer. Stays owned by the key.
+  HKEY handle() const { return m_handle.get(); }
+
+ private:
+  explicit key(unique_hkey handle);
+
+  unique_hkey m_handle;
+};
+
+}  // namespace registry2
+}  // namespace replay

@@ -1,0 +1,117 @@
+// count_products against a scratch HKEY_CURRENT_USER (RegOverridePredefKey), with the module
+// set up from this program's own copy of the DLL's string table.
+#include "setup_dll/mutual_plugin.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "setup_dll/module.h"
+
+namespace {
+
+const wchar_t kScratch[] = L"Software\\CorvaneTest\\setupmate_count_products";
+const wchar_t kPlugin[] = L"Software\\Ravelins\\RediroZiredodOravez";
+const wchar_t kPlugins[] = L"Software\\Ravelins\\RediroZiredodOravez\\Registered Plugins";
+
+void create_key(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  ASSERT_EQ(
+      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+// Leaves the key readable by no one; DELETE and WRITE_DAC stay so the fixture can clean up.
+void deny_reading(HKEY root, const std::wstring& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;0x50000;;;WD)", 1,
+                                                                   &descriptor, nullptr));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(root, path.c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+  RegCloseKey(key);
+  LocalFree(descriptor);
+}
+
+std::string read_module_log() {
+  const std::wstring path = module().common_component + L"Logs\\Installer.log.txt";
+  std::string text;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (file == nullptr) return text;
+  char buffer[4096];
+  size_t count = 0;
+  while ((count = fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, count);
+  fclose(file);
+  return text;
+}
+
+class CountProductsTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { module_attach(GetModuleHandleW(nullptr)); }
+  static void TearDownTestSuite() {
+    close_module_log();
+    const std::wstring folder = module().common_component + L"Logs\\";
+    DeleteFileW((folder + L"Installer.log.txt").c_str());
+    RemoveDirectoryW(folder.c_str());
+    RemoveDirectoryW(module().common_component.c_str());
+    RemoveDirectoryW((module().common_root + module().company).c_str());
+  }
+
+  void SetUp() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+    create_key(HKEY_CURRENT_USER, kScratch);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kScratch, 0, KEY_ALL_ACCESS, &m_scratch),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_scratch), ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegDeleteKeyW(m_scratch, kPlugins);  // a key left unreadable
+    RegCloseKey(m_scratch);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+  }
+
+  HKEY m_scratch = nullptr;
+};
+
+TEST_F(CountProductsTest, ModuleNamesComeFromTheStringTable) {
+  EXPECT_EQ(module().company, L"Ravelins");
+  EXPECT_EQ(module().component, L"RediroZiredodOravez");
+  wchar_t common[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common), S_OK);
+  EXPECT_EQ(module().common_component, std::wstring(common) + L"\\Ravelins\\RediroZiredodOravez\\");
+}
+
+TEST_F(CountProductsTest, MissingKeysMeanNoUser) {
+  EXPECT_EQ(count_products(), 0);  // no Software\Ravelins at all
+  create_key(m_scratch, kPlugin);
+  EXPECT_EQ(count_products(), 0);  // no Registered Plugins
+  create_key(m_scratch, kPlugins);
+  EXPECT_EQ(count_products(), 0);  // an empty list
+}
+
+TEST_F(CountProductsTest, CountsTheRegisteredProducts) {
+  create_key(m_scratch, std::wstring(kPlugins) + L"\\Corvane");
+  create_key(m_scratch, std::wstring(kPlugins) + L"\\Corvane Mail");
+  EXPECT_EQ(count_products(), 2);
+  const std::string line = "[" + std::to_string(GetCurrentProcessId()) +
+                           "] Rediro Ziredod oravez is installed in 2 product(s)\r\n";
+  EXPECT_NE(read_module_log().find(line), std::string::npos) << read_module_log();
+}
+
+TEST_F(CountProductsTest, AnUnreadableListMeansInUse) {
+  create_key(m_scratch, kPlugins);
+  deny_reading(m_scratch, kPlugins);
+  EXPECT_NE(count_products(), 0);
+  EXPECT_NE(read_module_log().find("Cannot read the products that use Rediro Ziredod oravez"),
+            std::string::npos);
+}
+
+}  // namespace

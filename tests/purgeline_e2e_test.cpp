@@ -1,0 +1,312 @@
+// Purgeline end to end: a machine with an installed Corvane suite is seeded with the real API,
+// the real Purgeline.exe runs on it as a separate process, and the machine's state and the log
+// are checked afterwards. Runs in a 64-bit Windows prefix (the installer cleaner's WOW64
+// variant) and in a 32-bit one (its native variant).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/seed/product_cfg.h"
+#include "tests/seed/registry_edit.h"
+#include "tests/seed/suite_machine.h"
+
+namespace {
+
+bool under_wow64() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::string program_folder() {
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, length);
+  return folder.substr(0, folder.rfind('\\') + 1);
+}
+
+std::string log_path() {
+  char temp[MAX_PATH];
+  DWORD length = GetTempPathA(MAX_PATH, temp);
+  return std::string(temp, length) + "CVPurgeline.log.txt";
+}
+
+void run_purgeline(const std::string& arguments) {
+  std::string command = "\"" + program_folder() + "Purgeline.exe\"";
+  if (!arguments.empty()) command += " " + arguments;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD exit_code = 1;
+  GetExitCodeProcess(process.hProcess, &exit_code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(0u, exit_code);
+}
+
+// The log's texts without time stamp and marker.
+std::vector<std::string> log_texts() {
+  std::ifstream in(log_path(), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> lines;
+  std::string::size_type start = 3;  // byte order mark
+  for (;;) {
+    std::string::size_type end = text.find("\r\n", start);
+    if (end == std::string::npos) break;
+    lines.push_back(text.substr(start + 23, end - start - 23));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// Each expected text must be found, at the start of a line, after the one before it.
+void expect_in_order(const std::vector<std::string>& lines,
+                     const std::vector<std::string>& expected) {
+  auto at = lines.begin();
+  for (const std::string& text : expected) {
+    auto found = std::find_if(at, lines.end(), [&](const std::string& line) {
+      return line.compare(0, text.size(), text) == 0;
+    });
+    ASSERT_NE(lines.end(), found) << "missing, or out of order: " << text;
+    at = found + 1;
+  }
+}
+
+bool log_has(const std::vector<std::string>& lines, const std::string& text) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+// The inventory as item -> state.
+std::map<std::string, std::string> inventory_map() {
+  std::map<std::string, std::string> items;
+  for (const std::string& line : seed::inventory()) {
+    std::string::size_type colon = line.rfind(": ");
+    items[line.substr(0, colon)] = line.substr(colon + 2);
+  }
+  return items;
+}
+
+// The state of the one item whose label ends with `label`.
+std::string state_of(const std::map<std::string, std::string>& items, const std::string& label) {
+  std::string state = "<no such item: " + label + ">";
+  int matches = 0;
+  for (const auto& item : items) {
+    if (item.first.size() >= label.size() &&
+        item.first.compare(item.first.size() - label.size(), label.size(), label) == 0) {
+      state = item.second;
+      ++matches;
+    }
+  }
+  return matches == 1 ? state : "<" + std::to_string(matches) + " items match: " + label + ">";
+}
+
+struct expectation {
+  std::string label;
+  std::string state;
+};
+
+// How the inventory names HKEY_LOCAL_MACHINE as the 32-bit programs see it.
+std::string hklm() { return under_wow64() ? "HKLM(32-bit view)" : "HKLM"; }
+
+class PurgelineEndToEnd : public ::testing::Test {
+protected:
+  void SetUp() override {
+    seed::stop_suite_processes();
+    DeleteFileA(log_path().c_str());
+    machine = seed::current_machine();
+    options.helpers_folder = program_folder();
+  }
+  void TearDown() override { seed::stop_suite_processes(); }
+
+  void install_and_run(const std::string& arguments = "") {
+    seed::install_suite(options);
+    run_purgeline(arguments);
+    items = inventory_map();
+    lines = log_texts();
+  }
+
+  void expect_states(const std::vector<expectation>& table) {
+    for (const expectation& e : table) {
+      EXPECT_EQ(e.state, state_of(items, e.label)) << e.label;
+    }
+  }
+
+  seed::machine_paths machine;
+  seed::suite_options options;
+  std::map<std::string, std::string> items;
+  std::vector<std::string> lines;
+};
+
+// What never belongs to the suite and must survive every run.
+const std::vector<expectation> decoys() {
+  return {
+    {"Uninstall\\Lantern Reader", "present"},
+    {hklm() + "\\Software\\Lantern", "present"},
+    {"HKCU\\Software\\Lantern", "present"},
+    {"{9A8B7C6D-5E4F-4321-9876-FEDCBA987654}", "present (1 entries)"},
+    {"ProgramData\\Lantern", "present (1 entries)"},
+    {"Roaming\\Lantern", "present (1 entries)"},
+    {"Programs\\Lantern", "present (1 entries)"},
+    {"[C:\\Lantern\\RavelinLauncher.exe]", "3"},
+    {"process xcvus.exe", "running"},
+    {"service Lantern Update Service", "registered, running"},
+  };
+}
+
+TEST_F(PurgelineEndToEnd, RemovesTheWholeSuiteAndNothingElse) {
+  install_and_run();
+  const bool wow64 = under_wow64();
+  expect_states({
+      {"Uninstall\\Corvane", "absent"},
+      {"Uninstall\\Corvane Toolbar", "absent"},
+      {"Uninstall\\{7A3E5C21-94B6-4D08-8F1A-3C6B2E9D0F47}", "absent"},
+      {"HKCU\\Software\\Corvane", "absent"},
+      {"HKCU\\Software\\VozadEvuzad2", "absent"},
+      {"process RavelinLauncher.exe", "not running"},
+      {"process cvagent.exe", "not running"},
+      {"service Corvane Update Service", "absent"},
+      {"product.cfg registrations", "absent"},
+      {"Ravelins\\RavelinSuiteService.exe", "absent"},
+      {"Ravelins\\Languages", "absent"},
+      {"Ravelins\\Corvane", "absent"},
+      {"ProgramData\\Ravelins\\Suite", "absent"},
+      {"ProgramData\\Ravelins\\Programs Bar", "absent"},
+      {"ProgramData\\Corvane", "absent"},
+      {"{1F2E3D4C-5B6A-4978-8695-A4B3C2D1E0F9}", "absent"},
+      {"Roaming\\Corvane", "absent"},
+      {"alice\\AppData\\Roaming\\Ravelins\\Suite", "absent"},
+      {"alice\\AppData\\Local\\VirtualStore\\ProgramData\\Ravelins", "absent"},
+      {"Start Menu\\Programs\\Corvane", "absent"},
+      {"ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Ravelins", "absent"},
+      {"RavelinSuiteService.exe]", "absent"},
+      {"RavelinLauncher.exe]", "absent"},
+      {"cvhtml.dll]", "absent"},
+  });
+  expect_states(decoys());
+  // The installer stores of the 64-bit view lose the product; its key file loses a reference.
+  const std::map<std::string, std::string>& i = items;
+  for (const auto& item : i) {
+    if (item.first.find("UpgradeCodes\\E3C7B0D5") != std::string::npos &&
+        item.first.find(wow64 ? "64-bit view" : "HKLM\\") != std::string::npos) {
+      EXPECT_EQ("absent", item.second) << item.first;
+    }
+    if (item.first.find("corvane.dll]") != std::string::npos) {
+      EXPECT_EQ("1", item.second);
+    }
+  }
+  if (wow64) {
+    // The 32-bit view is not the installer database of 64-bit Windows: its copies stay, and
+    // so does the 64-bit view's Software\Corvane.
+    EXPECT_EQ("present", state_of(items, "HKLM(64-bit view)\\Software\\Corvane"));
+    EXPECT_EQ("present", state_of(items, "HKLM(32-bit view)\\SOFTWARE\\Microsoft\\Windows\\"
+                                         "CurrentVersion\\Installer\\UpgradeCodes\\" +
+                                             seed::narrow(seed::packed_guid(seed::kUpgradeCode))));
+    // A component another product uses keeps its key file's count under WOW64.
+    EXPECT_EQ("5", state_of(items, "shared.dll]"));
+  } else {
+    EXPECT_EQ("4", state_of(items, "shared.dll]"));
+  }
+
+  expect_in_order(lines, {
+                             "**** Search Corvane info ****",
+                             ". Product information is found in the key",
+                             "Unregister CVPRO from Dizavad 3.1.x",
+                             "'CVPRO' unregistered",
+                             "Count products registered in Dizavad 3.1.x",
+                             "   number of products = 1",
+                             "**** Let's remove Dizavad 3.1.x Code ****",
+                             "**** Let's remove Dizavad 3.1.x Data ****",
+                             "**** Let's remove Dizavad 3.1.x Registry Component ****",
+                             "Fixing Dizavad counters in SharedDLLs",
+                             "**** Cleaning SOFTWARE registry ****",
+                             "**** Removing shortcuts in All Users' Start Menu ****",
+                             "**** Removing shortcuts in Current User's Start Menu ****",
+                             "**** Cleaning Installation Database ****",
+                             "Locating Windows Installer Root Stores",
+                             wow64 ? "Root: 1  HKCR" : "Root: 1  ",
+                             "Upgrade Codes Removed",
+                             "Product Codes Removed",
+                             "Component Codes Removed",
+                             "Key Files Removed",
+                         });
+  EXPECT_FALSE(log_has(lines, "BrandName:"));
+  EXPECT_TRUE(log_has(lines, "RavelinLauncher.exe"));
+  EXPECT_TRUE(log_has(lines, "HKCU\\Software\\vozadevuzad2"));
+}
+
+TEST_F(PurgelineEndToEnd, TwoProductsLeftKeepTheFrameworkAndTheUpdateService) {
+  options.registered_products = {L"CVPRO", L"TOOLKIT", L"QLPRO"};
+  install_and_run();
+  expect_states({
+      {"product.cfg registrations", "TOOLKIT, QLPRO"},
+      {"service Corvane Update Service", "registered, running"},
+      {"Ravelins\\RavelinSuiteService.exe", "present"},
+      {"Ravelins\\Languages", "present (1 entries)"},
+      {"ProgramData\\Ravelins\\Suite", "present (1 entries)"},
+      // The product's own things go all the same.
+      {"Uninstall\\Corvane", "absent"},
+      {"ProgramData\\Corvane", "absent"},
+  });
+  expect_states(decoys());
+  expect_in_order(lines, {"   number of products = 2", "**** Cleaning SOFTWARE registry ****"});
+  EXPECT_FALSE(log_has(lines, "**** Let's remove Dizavad 3.1.x Code ****"));
+}
+
+TEST_F(PurgelineEndToEnd, DamagedProductListKeepsTheFramework) {
+  options.damage_product_cfg = true;
+  install_and_run();
+  expect_states({
+      {"product.cfg registrations", "unreadable"},
+      {"service Corvane Update Service", "registered, running"},
+      {"Ravelins\\RavelinSuiteService.exe", "present"},
+      {"RavelinSuiteService.exe]", "2"},
+      {"cvhtml.dll]", "1"},
+      {"Uninstall\\Corvane", "absent"},
+  });
+  expect_states(decoys());
+  EXPECT_FALSE(log_has(lines, "**** Let's remove Dizavad 3.1.x Code ****"));
+  EXPECT_FALSE(log_has(lines, "Removed registry value"));
+}
+
+TEST_F(PurgelineEndToEnd, BrandFromTheCommandLineNamesProgramAndStartMenuFolders) {
+  // A suite installed under another brand's folders: the command line names that brand.
+  install_and_run("Acme Suite RavelinSuiteService.exe");
+  expect_in_order(lines, {"**** Search Corvane info ****",
+                          "BrandName: Acme; SuiteName: Suite; ServiceName: RavelinSuiteService.exe."});
+  // Steps 19 and 21 look under Acme, so the Ravelins Start-menu and program folders of the
+  // product stay; the install location found in the Uninstall entry is still emptied.
+  EXPECT_TRUE(log_has(lines, "Folder to remove '" + machine.common_programs +
+                                 "\\Acme\\Corvane' does NOT EXIST !"));
+  EXPECT_TRUE(log_has(lines, "Folder to remove '" + machine.program_files +
+                                 "Acme\\Corvane' does NOT EXIST !"));
+  expect_states({{"ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Ravelins",
+                  "present (1 entries)"},
+                 {"Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Ravelins",
+                  "present (1 entries)"},
+                 {"Start Menu\\Programs\\Corvane", "absent"}});
+}
+
+TEST_F(PurgelineEndToEnd, MissingUninstallEntryLeavesTheFallbackLocationAndRunsOn) {
+  install_and_run();  // first run removes the entry
+  DeleteFileA(log_path().c_str());
+  run_purgeline("");
+  lines = log_texts();
+  expect_in_order(lines, {"**** Search Corvane info ****",
+                          "ATTENTION: could not find keys about 'Corvane'",
+                          "**** Cleaning SOFTWARE registry ****",
+                          "**** Cleaning Installation Database ****"});
+  EXPECT_TRUE(log_has(lines, "Folder to remove '" + machine.program_files +
+                                 "Ravelins\\' does NOT EXIST !"));
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+#include "toolkit/shareddlls_counters.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cleanup/log_capture_test_util.h"
+#include "gtest/gtest.h"
+#include "replay/registry2/key.h"
+
+namespace {
+
+using replay::registry2::key;
+
+const wchar_t kScratch[] = L"Software\\CorvaneTest\\toolkit_shareddlls";
+const wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+const wchar_t kLauncher[] = L"C:\\Program Files\\RAVELINS\\RavelinLauncher.exe";
+const wchar_t kLauncherDll[] = L"D:\\Apps\\Ravelins\\RavelinLauncher.dll";
+const wchar_t kOtherLauncher[] = L"C:\\Other\\RavelinLauncher.exe";
+const wchar_t kPattern[] = L"Ravelins\\RavelinLauncher";
+
+using counters = std::map<std::wstring, DWORD>;
+
+// HKEY_LOCAL_MACHINE is redirected into a scratch key of the current user for each test, so the
+// counters under test never meet the machine's own.
+class shareddlls_counters_test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    delete_scratch();
+    m_root = std::make_unique<key>(key(HKEY_CURRENT_USER).open(kScratch, true));
+    m_shared = std::make_unique<key>(m_root->open(kSharedDlls, true));
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_root->handle()));
+  }
+
+  void TearDown() override {
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    m_shared.reset();
+    m_root.reset();
+    delete_scratch();
+  }
+
+  static void delete_scratch() {
+    try {
+      key(HKEY_CURRENT_USER).delete_key(kScratch, true);
+    } catch (const replay::registry2::key_error&) {
+    }
+  }
+
+  void seed(const counters& values) {
+    for (const auto& [name, data] : values) m_shared->set_dword(name, data);
+  }
+
+  counters state() const {
+    counters found;
+    for (const std::wstring& name : m_shared->value_names())
+      found[name] = m_shared->get_dword(name);
+    return found;
+  }
+
+  // Lets the SharedDLLs key be read but not written (its DACL keeps the rights to undo that).
+  void make_shared_read_only(bool read_only) {
+    const wchar_t* sddl = read_only ? L"D:P(A;;KRWDSD;;;WD)" : L"D:P(A;;KA;;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+    HKEY shared = nullptr;
+    LONG result = RegOpenKeyExW(m_root->handle(), kSharedDlls, 0, WRITE_DAC, &shared);
+    if (result == ERROR_SUCCESS) {
+      result = RegSetKeySecurity(shared, DACL_SECURITY_INFORMATION, descriptor);
+      RegCloseKey(shared);
+    }
+    LocalFree(descriptor);
+    ASSERT_EQ(ERROR_SUCCESS, result);
+  }
+
+  std::unique_ptr<key> m_root;
+  std::unique_ptr<key> m_shared;
+};
+
+TEST(shareddlls_pattern, matches_anywhere_with_ascii_letters_folded) {
+  struct {
+    const wchar_t* name;
+    const wchar_t* pattern;
+    bool matches;
+  } cases[] = {
+      {kLauncher, kPattern, true},
+      {L"c:\\program files (x86)\\ravelins\\ravelinlauncher.exe", kPattern, true},
+      {kLauncherDll, kPattern, true},
+      {kOtherLauncher, kPattern, false},
+      {L"C:\\Ravelins\\Tracegather.exe", kPattern, false},
+      {L"C:\\\u00C9RAVELINS\\RavelinLauncher.exe", kPattern, true},
+      {L"C:\\RAVEL\u0130NS\\RavelinLauncher.exe", kPattern, false},  // only A to Z fold
+  };
+  int row = 0;
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.matches, matches_shareddlls_pattern(c.name, c.pattern)) << "row " << row;
+    ++row;
+  }
+}
+
+TEST_F(shareddlls_counters_test, sets_matching_counters_to_the_count) {
+  struct {
+    int count;
+    counters expected;
+    std::vector<std::string> changes;
+  } cases[] = {
+      {0,
+       {{kOtherLauncher, 5}},
+       {"Removed registry value C:\\Program Files\\RAVELINS\\RavelinLauncher.exe",
+        "Removed registry value D:\\Apps\\Ravelins\\RavelinLauncher.dll"}},
+      {1,
+       {{kOtherLauncher, 5}, {kLauncher, 1}, {kLauncherDll, 1}},
+       {"C:\\Program Files\\RAVELINS\\RavelinLauncher.exe is set to 1"}},
+      {2,
+       {{kOtherLauncher, 5}, {kLauncher, 2}, {kLauncherDll, 2}},
+       {"D:\\Apps\\Ravelins\\RavelinLauncher.dll is set to 2"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.count);
+    seed({{kLauncher, 2}, {kLauncherDll, 1}, {kOtherLauncher, 5}});
+    captured_log log;
+    fix_shareddlls_counters(kPattern, c.count);
+    EXPECT_EQ(c.expected, state());
+    // The counters found are listed before anything changes.
+    std::vector<std::string> expected_lines = {
+        "Counters for Ravelins\\RavelinLauncher pattern in SharedDLLs key:",
+        "   C:\\Program Files\\RAVELINS\\RavelinLauncher.exe - 2",
+        "   D:\\Apps\\Ravelins\\RavelinLauncher.dll - 1"};
+    expected_lines.insert(expected_lines.end(), c.changes.begin(), c.changes.end());
+    EXPECT_EQ(expected_lines, log.texts());
+    for (const auto& [name, data] : state()) m_shared->delete_value(name);
+  }
+}
+
+TEST_F(shareddlls_counters_test, pattern_without_counters_writes_only_its_heading) {
+  seed({{kLauncher, 2}});
+  captured_log log;
+  fix_shareddlls_counters(L"Ravelins\\cvhtml", 0);
+  EXPECT_EQ(counters({{kLauncher, 2}}), state());
+  EXPECT_EQ(std::vector<std::string>{"Counters for Ravelins\\cvhtml pattern in SharedDLLs key:"},
+            log.texts());
+}
+
+TEST_F(shareddlls_counters_test, counter_that_is_not_a_dword_stops_before_any_change) {
+  seed({{kLauncher, 2}});
+  m_shared->set_string(kLauncherDll, L"1");
+  captured_log log;
+  EXPECT_THROW(fix_shareddlls_counters(kPattern, 0), replay::registry2::type_mismatch);
+  EXPECT_EQ(2u, m_shared->get_dword(kLauncher));
+  EXPECT_EQ(
+      (std::vector<std::string>{"Counters for Ravelins\\RavelinLauncher pattern in SharedDLLs key:",
+                                "   C:\\Program Files\\RAVELINS\\RavelinLauncher.exe - 2"}),
+      log.texts());
+}
+
+TEST_F(shareddlls_counters_test, read_only_key_is_listed_then_the_first_change_fails) {
+  seed({{kLauncher, 2}, {kLauncherDll, 1}});
+  make_shared_read_only(true);
+  {
+    captured_log log;
+    EXPECT_THROW(fix_shareddlls_counters(kPattern, 1), replay::registry2::value_error);
+    EXPECT_EQ(3u, log.texts().size());
+  }
+  {
+    captured_log log;
+    EXPECT_THROW(fix_shareddlls_counters(kPattern, 0), replay::registry2::key_error);
+    EXPECT_EQ(3u, log.texts().size());
+  }
+  make_shared_read_only(false);
+  EXPECT_EQ(counters({{kLauncher, 2}, {kLauncherDll, 1}}), state());
+}
+
+TEST_F(shareddlls_counters_test, missing_key_throws_key_error) {
+  m_shared.reset();
+  m_root->delete_key(kSharedDlls, true);
+  captured_log log;
+  EXPECT_THROW(fix_shareddlls_counters(kPattern, 1), replay::registry2::key_error);
+  EXPECT_TRUE(log.texts().empty());
+}
+
+}  // namespace

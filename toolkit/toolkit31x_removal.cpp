@@ -1,0 +1,135 @@
+// Dizavad 3.1.x removal: its code, its data, its installer components, then its SharedDLLs
+// counters. Each stage catches its own failures, so one that fails does not stop the next.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cleanup/folders.h"
+#include "cleanup/launch.h"
+#include "cleanup/processes.h"
+#include "cleanup/services.h"
+#include "cleanup/shell_folders.h"
+#include "msi_cleaner/remove_installer_components.h"
+#include "replay/log/log.h"
+#include "toolkit/byte_strings.h"
+#include "toolkit/find_handle.h"
+#include "toolkit/toolkit31x_remover.h"
+
+namespace {
+
+// The framework's programs and library, as its installer registered them.
+const wchar_t* const kComponentFiles[] = {L"RavelinLauncher.exe", L"RavelinSuiteService.exe",
+                                          L"cvhtml.dll", L"Tracegather.exe"};
+
+// Names of the plain files (no folders) directly in `folder`, which ends in a backslash.
+std::vector<std::string> list_files(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA entry;
+  find_handle find(FindFirstFileA((folder + "*").c_str(), &entry));
+  if (!find) return names;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(entry.cFileName);
+  } while (FindNextFileA(find.get(), &entry));
+  return names;
+}
+
+// `path` relative to `profile` (compared without regard to case), without a leading backslash;
+// empty when it does not lie below the profile folder.
+std::string relative_to_profile(const std::string& path, const std::string& profile) {
+  if (path.size() < profile.size() ||
+      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(),
+                     static_cast<int>(profile.size()), profile.c_str(),
+                     static_cast<int>(profile.size())) != CSTR_EQUAL) {
+    return std::string();
+  }
+  std::string rest = path.substr(profile.size());
+  if (!rest.empty() && rest.front() == '\\') rest.erase(0, 1);
+  return rest;
+}
+
+}  // namespace
+
+void toolkit31x_remover::remove_toolkit_31x() {
+  const int count = count_products_registered_in_toolkit_31x();
+  if (count == unknown_product_count) {
+    replay::log_info(
+        "ATTENTION: Dizavad 3.1.x is left in place, as the products that use it are "
+        "not known");
+  } else if (count <= 1) {
+    remove_code();
+    remove_data();
+    remove_registry_components();
+  }
+  try {
+    fix_toolkit_counters_in_shareddlls();
+  } catch (...) {
+  }
+}
+
+void toolkit31x_remover::remove_code() {
+  try {
+    replay::log_info("**** Let's remove Dizavad 3.1.x Code ****");
+    stop_and_uninstall_suite_service();
+    const std::string install_dir = narrow_low_bytes(m_install_dir);
+    remove_install_dir_files(install_dir);
+    remove_folder(install_dir + "Languages");
+    remove_empty_folder(install_dir);
+    replay::log_info("Dizavad 3.1.x INSTALLDIR was removed");
+  } catch (...) {
+    replay::log_info("some exception occured while removing toolkit_31x INSTALLDIR");
+  }
+}
+
+// The service program is asked first; when it fails (or is missing) the remover ends the process
+// and removes the service itself.
+void toolkit31x_remover::stop_and_uninstall_suite_service() {
+  const std::wstring program = m_install_dir + m_suite_service_exe;
+  const std::string exe = narrow_low_bytes(m_suite_service_exe);
+  if (launch_and_wait_for_exit_code(program, L"/stop", m_install_dir) != 0) close_process(exe);
+  if (launch_and_wait_for_exit_code(program, L"/uninstall", m_install_dir) != 0) {
+    remove_service(narrow_low_bytes(m_suite_service_name), exe, true);
+  }
+}
+
+void toolkit31x_remover::remove_install_dir_files(const std::string& install_dir) {
+  for (const std::string& name : list_files(install_dir)) {
+    const std::string path = install_dir + name;
+    if (DeleteFileA(path.c_str())) {
+      replay::log_info("   %s removed", path.c_str());
+    } else {
+      replay::log_info("FAILED TO remove '%s'; error %d !", path.c_str(),
+                       static_cast<int>(GetLastError()));
+    }
+  }
+}
+
+void toolkit31x_remover::remove_data() {
+  try {
+    replay::log_info("%s", "");
+    replay::log_info("**** Let's remove Dizavad 3.1.x Data ****");
+    const std::string vendor = narrow_low_bytes(m_vendor_folder);
+    const std::string suite = vendor + "\\" + narrow_low_bytes(m_suite_folder);
+    const std::string common = common_appdata_folder();
+    remove_folder(common + suite);
+    remove_folder(common + vendor + "\\Programs Bar");
+    remove_empty_folder(common + vendor);
+    const std::string appdata = appdata_folder();
+    remove_dir_in_userappdata_for_allprofiles(
+        relative_to_profile(appdata + suite, profile_folder()));
+    remove_folder(appdata + suite);
+    remove_empty_folder(appdata + vendor);
+  } catch (...) {
+    replay::log_info("some exception occured while removing toolkit_31x data");
+  }
+}
+
+void toolkit31x_remover::remove_registry_components() {
+  try {
+    replay::log_info("%s", "");
+    replay::log_info("**** Let's remove Dizavad 3.1.x Registry Component ****");
+    for (const wchar_t* file : kComponentFiles) remove_installer_components_by_file(file);
+  } catch (...) {
+    replay::log_info("some exception occured while removing toolkit_31x registry components");
+  }
+}

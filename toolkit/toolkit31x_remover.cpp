@@ -1,0 +1,160 @@
+// Dizavad 3.1.x: the registration list (product.cfg), the products' folders and the e-mail
+// address in a product's suite.cfg.
+#include "toolkit/toolkit31x_remover.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "cleanup/shell_folders.h"
+#include "config/config_storage.h"
+#include "replay/log/log.h"
+#include "replay/log/log_exception.h"
+#include "replay/unicode/unicode.h"
+#include "toolkit/byte_strings.h"
+
+namespace {
+
+using product_list = std::vector<config::products_impl::product>;
+
+// The first entry whose code equals `code` exactly (letter case counts).
+product_list::iterator find_product(product_list& products, const std::wstring& code) {
+  return std::find_if(products.begin(), products.end(),
+                      [&code](const auto& entry) { return entry.m_product_id == code; });
+}
+
+config::products_impl load_products(const std::wstring& path) {
+  config::products_impl products;
+  config::config_storage::load(path, products);
+  return products;
+}
+
+}  // namespace
+
+toolkit31x_remover::toolkit31x_remover(std::wstring vendor_folder, std::wstring suite_folder,
+                                       std::wstring suite_service_name,
+                                       std::wstring suite_service_exe)
+    : toolkit_remover(std::move(vendor_folder), std::move(suite_folder),
+                      std::move(suite_service_name), std::move(suite_service_exe)) {
+  m_install_dir = widen_bytes(program_files_folder()) + m_vendor_folder + L"\\";
+}
+
+toolkit31x_remover::~toolkit31x_remover() = default;
+
+std::wstring toolkit31x_remover::get_product_cfg_path() {
+  return widen_bytes(common_appdata_folder()) + m_vendor_folder + L"\\" + m_suite_folder +
+         L"\\product.cfg";
+}
+
+int toolkit31x_remover::count_products_registered_in_toolkit_31x() {
+  replay::log_info("Count products registered in Dizavad 3.1.x");
+  int count = 0;
+  try {
+    count = static_cast<int>(load_products(get_product_cfg_path()).m_products.size());
+  } catch (const config::file_not_found&) {
+    count = 0;
+  } catch (...) {
+    count = count_when_unreadable();
+  }
+  if (count == unknown_product_count) {
+    replay::log_info("   number of products is unknown");
+  } else {
+    replay::log_info("   number of products = %d", count);
+  }
+  replay::log_info("%s", "");
+  return count;
+}
+
+// Called inside the handler of a failed load. Only a list that does not exist at all means that
+// no product is registered; one that exists but cannot be read may still list products.
+int toolkit31x_remover::count_when_unreadable() {
+  replay::log_exception("count_products_registered_in_toolkit_31x()");
+  replay::log_info(
+      "ATTENTION: product.cfg exists but cannot be read, so the products that use "
+      "Dizavad 3.1.x are not known");
+  return unknown_product_count;
+}
+
+bool toolkit31x_remover::is_product_registered_in_toolkit_31x(std::wstring product_code) {
+  replay::log_info(L"Check if %s is registered in Dizavad 3.1.x", product_code.c_str());
+  try {
+    config::products_impl products = load_products(get_product_cfg_path());
+    if (find_product(products.m_products, product_code) == products.m_products.end()) return false;
+    replay::log_info(L"%s found in product list", product_code.c_str());
+    return true;
+  } catch (...) {
+    replay::log_exception("is_product_registered_in_toolkit_31x()");
+    return false;
+  }
+}
+
+void toolkit31x_remover::unregister_product_from_toolkit_31x(std::wstring product_code) {
+  replay::log_info(L"Unregister %s from Dizavad 3.1.x", product_code.c_str());
+  try {
+    const std::wstring path = get_product_cfg_path();
+    config::products_impl products = load_products(path);
+    auto entry = find_product(products.m_products, product_code);
+    if (entry == products.m_products.end()) {
+      replay::log_info(L"PRODUCT %s WAS NOT REGISTERED in Dizavad 3.1.x", product_code.c_str());
+      replay::log_info(L"");
+      return;
+    }
+    products.m_products.erase(entry);
+    replay::log_info(L"'%s' unregistered", product_code.c_str());
+    config::config_storage::save(path, products);
+  } catch (...) {
+    replay::log_exception("unregister_product_from_toolkit_31x()");
+  }
+}
+
+std::wstring toolkit31x_remover::get_product_name(std::wstring product_code) {
+  try {
+    config::products_impl products = load_products(get_product_cfg_path());
+    auto entry = find_product(products.m_products, product_code);
+    return entry == products.m_products.end() ? std::wstring() : entry->m_product_name;
+  } catch (...) {
+    replay::log_exception("can't retrieve product name, ");
+    return std::wstring();
+  }
+}
+
+std::wstring toolkit31x_remover::get_product_install_folder(std::wstring product_code) {
+  return m_install_dir + get_product_name(std::move(product_code)) + L"\\";
+}
+
+std::wstring toolkit31x_remover::get_product_appdata_folder(std::wstring product_code) {
+  return widen_bytes(appdata_folder()) + m_vendor_folder + L"\\" +
+         get_product_name(std::move(product_code)) + L"\\";
+}
+
+std::wstring toolkit31x_remover::get_product_common_data_folder(std::wstring product_code) {
+  return widen_bytes(common_appdata_folder()) + m_vendor_folder + L"\\" +
+         get_product_name(std::move(product_code)) + L"\\";
+}
+
+std::string toolkit31x_remover::read_user_email_from_toolkit_31x(std::wstring product_code) {
+  replay::log_info("Try to read user e-mail from Dizavad 3.1.x");
+  try {
+    config::suite_impl suite;
+    config::config_storage::load(
+        get_product_common_data_folder(std::move(product_code)) + L"suite.cfg", suite);
+    const std::wstring address = suite.m_user_name + L"@" + suite.m_user_site;
+    if (address.size() > 1) {
+      // Strict: an address with characters the ANSI code page lacks is no address at all.
+      const std::string narrow = replay::to_narrow(address, CP_ACP, true);
+      replay::log_info(L"Email set to %S from suite config of ToolKit version 3.1.x",
+                       narrow.c_str());
+      return narrow;
+    }
+  } catch (const std::exception& error) {
+    replay::log_error("exception in read_user_email_from_toolkit_31x(), %s", error.what());
+  } catch (...) {
+    replay::log_exception(
+        "some exception occured in read_user_email_from_toolkit_31x, no email "
+        "retrieved");
+  }
+  replay::log_info("%s", "");
+  return std::string();
+}
