@@ -188,9 +188,10 @@ TEST_F(PurgelineEndToEnd, RemovesTheWholeSuiteAndNothingElse) {
       {"alice\\AppData\\Local\\VirtualStore\\ProgramData\\Ravelins", "absent"},
       {"Start Menu\\Programs\\Corvane", "absent"},
       {"ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Ravelins", "absent"},
-      {"RavelinSuiteService.exe]", "absent"},
-      {"RavelinLauncher.exe]", "absent"},
-      {"cvhtml.dll]", "absent"},
+      {"Ravelins\\RavelinSuiteService.exe]", "absent"},
+      {"Ravelins\\RavelinLauncher.exe]", "absent"},
+      {"Ravelins\\Tracegather.exe]", "absent"},
+      {"Ravelins\\cvhtml.dll]", "absent"},
   });
   expect_states(decoys());
   // The installer stores of the 64-bit view lose the product; its key file loses a reference.

@@ -9,7 +9,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 packages=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-          wine wine64 wine32:i386 msitools libboost1.74-dev googletest
+          wine wine64 wine32:i386 msitools wixl libboost1.74-dev googletest
           dpkg-dev xz-utils file)
 
 missing_packages() {

@@ -23,7 +23,6 @@ wine "$bin/demo_inventory.exe" >"$root/build/demo/before.txt"
 echo "==== running Purgeline.exe $*"
 wine "$bin/Purgeline.exe" "$@"
 echo "Purgeline exit code: $?"
-wineserver -w
 
 echo "==== the log (temporary folder + CVPurgeline.log.txt)"
 log="$(find "$WINEPREFIX/drive_c/users" -name CVPurgeline.log.txt | head -n 1)"

@@ -44,10 +44,12 @@ padding="PAD=$(printf 'x%.0s' $(seq 1 2100));"
 sed -e "s|;HKCR_CHECK_SUBKEY=|;$padding""HKCR_CHECK_SUBKEY=|" \
     -e 's|<Custom Action="RemovePluginLogs" Sequence="2640">|<Custom Action="RemovePluginLogs" Sequence="2605">|' \
     -e 's|DllEntry="remove_mutual_plugin_regkeys" Execute="deferred"|& Impersonate="no"|' \
+    -e 's|DllEntry="remove_mutual_plugin_files" Execute="deferred"|& Impersonate="no"|' \
     "$example" > q.wxs
 grep -q ';PAD=xxx' q.wxs
 grep -q 'Action="RemovePluginLogs" Sequence="2605"' q.wxs
 grep -q 'remove_mutual_plugin_regkeys" Execute="deferred" Impersonate="no"' q.wxs
+grep -q 'remove_mutual_plugin_files" Execute="deferred" Impersonate="no"' q.wxs
 package Q 7A0B6A51-1C01-4F0E-9D55-1D5E8A000003 "Corvane Q" test_com_fail.dll \
   "{6E0F4C2A-8B1D-4C55-9A3E-1F2B3C4D5E62}" ",test_com_ok.dll,,held.dll,missing.dll,test_com_fail.dll," q.wxs
 msiinfo export Q.msi InstallExecuteSequence | grep 'RemovePluginLogs.*2605' > /dev/null

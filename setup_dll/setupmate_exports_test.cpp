@@ -1,0 +1,125 @@
+// The exports of the built Setupmate.dll, called in-process with an installer handle that reads
+// no CustomActionData (the empty and missing cases), against a scratch HKEY_CURRENT_USER.
+#include <windows.h>
+
+#include <msi.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using custom_action = UINT(__stdcall*)(MSIHANDLE);
+
+const wchar_t kScratch[] = L"Software\\CorvaneTest\\setupmate_exports";
+
+std::wstring program_folder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring text = path;
+  return text.substr(0, text.rfind(L'\\') + 1);
+}
+
+std::wstring module_log_path() {
+  wchar_t common[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common);
+  return std::wstring(common) + L"\\Ravelins\\RediroZiredodOravez\\Logs\\Installer.log.txt";
+}
+
+std::string read_file(const std::wstring& path) {
+  std::string text;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (file == nullptr) return text;
+  char buffer[4096];
+  size_t count = 0;
+  while ((count = fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, count);
+  fclose(file);
+  return text;
+}
+
+bool key_exists(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+void create_key(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  ASSERT_EQ(
+      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+class SetupmateExportsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+    create_key(HKEY_CURRENT_USER, kScratch);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kScratch, 0, KEY_ALL_ACCESS, &m_scratch),
+              ERROR_SUCCESS);
+    // The DLL is loaded before HKEY_CURRENT_USER is redirected, as its folders come from it.
+    m_dll = LoadLibraryW((program_folder() + L"Setupmate.dll").c_str());
+    ASSERT_NE(m_dll, nullptr);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_scratch), ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    if (m_dll != nullptr) FreeLibrary(m_dll);  // closes the module log
+    DeleteFileW(module_log_path().c_str());
+    RegCloseKey(m_scratch);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+  }
+
+  UINT call(const char* name) {
+    auto action =
+        reinterpret_cast<custom_action>(reinterpret_cast<void (*)()>(GetProcAddress(m_dll, name)));
+    EXPECT_NE(action, nullptr) << name;
+    return action == nullptr ? 0xFFFFFFFF : action(0);
+  }
+
+  HKEY m_scratch = nullptr;
+  HMODULE m_dll = nullptr;
+};
+
+TEST_F(SetupmateExportsTest, MissingDataRegistersNothingAndAcceptsTheEmptyProofKey) {
+  // regsvr32 fails on the empty name; the empty proof key names HKEY_CLASSES_ROOT itself.
+  EXPECT_EQ(call("register_dll_wi"), 0u);
+  const std::string log = read_file(module_log_path());
+  EXPECT_NE(log.find("regsvr32.exe\" /s \"\"\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("] regsvr32 failed, but 'HKEY_CLASSES_ROOT\\' is there, so we assume that "
+                     "dll is registered\r\n"),
+            std::string::npos)
+      << log;
+}
+
+TEST_F(SetupmateExportsTest, MissingDirRemovesNoFile) {
+  EXPECT_EQ(call("remove_mutual_plugin_files"), 0u);
+  const std::string log = read_file(module_log_path());
+  EXPECT_NE(log.find("] Remove Rediro Ziredod oravez files\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("] DIR is not given: no file is removed\r\n"), std::string::npos) << log;
+}
+
+TEST_F(SetupmateExportsTest, TheEmptyCompanyKeyGoesWithThePluginKey) {
+  create_key(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez\\Settings");
+  EXPECT_EQ(call("remove_mutual_plugin_regkeys"), 0u);
+  EXPECT_FALSE(key_exists(m_scratch, L"Software\\Ravelins"));
+  EXPECT_TRUE(key_exists(m_scratch, L"Software"));
+}
+
+TEST_F(SetupmateExportsTest, ARegisteredProductKeepsTheKeys) {
+  create_key(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez\\Registered Plugins\\Corvane");
+  EXPECT_EQ(call("remove_mutual_plugin_regkeys"), 0u);
+  EXPECT_EQ(call("remove_mutual_plugin_files"), 0u);
+  EXPECT_TRUE(key_exists(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez"));
+  const std::string log = read_file(module_log_path());
+  EXPECT_NE(log.find("] Rediro Ziredod oravez is installed in 1 product(s)\r\n"), std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("Remove Rediro Ziredod oravez files"), std::string::npos) << log;
+}
+
+}  // namespace
