@@ -39,10 +39,10 @@ function(corvane_define_prefixes)
   endforeach()
 endfunction()
 
-# Environment of a test that runs in prefix KIND.
-function(corvane_test_environment out kind)
+# Environment of a test that runs in prefix KIND (held in folder DIR below the prefix root).
+function(corvane_test_environment out kind dir)
   set(${out}
-      "WINEPREFIX=${CORVANE_PREFIX_ROOT}/${kind}"
+      "WINEPREFIX=${CORVANE_PREFIX_ROOT}/${dir}"
       "WINEDEBUG=-all"
       "WINEDLLOVERRIDES=mscoree,mshtml="
       "CORVANE_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
@@ -51,11 +51,24 @@ function(corvane_test_environment out kind)
       PARENT_SCOPE)
 endfunction()
 
-# corvane_register_test(name COMMAND ... PREFIXES win64 [win32] [SERIAL] [TIMEOUT s])
+# A prefix of the test's own, fresh from the pristine copy, for a test that must see a machine
+# no other test has touched (it compares everything a machine-wide scan finds).
+function(corvane_define_private_prefix fixture kind dir)
+  add_test(NAME ${fixture}_setup
+           COMMAND "${CORVANE_TOOLS}/prefix.sh" create "${CORVANE_PREFIX_ROOT}/${dir}" ${kind})
+  set_tests_properties(${fixture}_setup PROPERTIES FIXTURES_SETUP ${fixture} RUN_SERIAL TRUE)
+  add_test(NAME ${fixture}_cleanup
+           COMMAND "${CORVANE_TOOLS}/prefix.sh" kill "${CORVANE_PREFIX_ROOT}/${dir}")
+  set_tests_properties(${fixture}_cleanup PROPERTIES FIXTURES_CLEANUP ${fixture} RUN_SERIAL TRUE)
+endfunction()
+
+# corvane_register_test(name COMMAND ... PREFIXES win64 [win32] [SERIAL] [PRIVATE_PREFIX]
+#                       [TIMEOUT s])
 # Adds one CTest test per prefix kind (name_kind). SERIAL marks tests that change machine-wide
 # state (HKLM, services, C:\ProgramData, other processes): they never run beside another test.
+# PRIVATE_PREFIX gives the test a fresh prefix of its own instead of the shared one.
 function(corvane_register_test name)
-  cmake_parse_arguments(A "SERIAL" "TIMEOUT" "COMMAND;PREFIXES" ${ARGN})
+  cmake_parse_arguments(A "SERIAL;PRIVATE_PREFIX" "TIMEOUT" "COMMAND;PREFIXES" ${ARGN})
   if(NOT A_PREFIXES)
     set(A_PREFIXES win64)
   endif()
@@ -63,11 +76,18 @@ function(corvane_register_test name)
     if(NOT kind IN_LIST CORVANE_PREFIX_KINDS)
       continue()
     endif()
+    set(dir ${kind})
+    set(fixture prefix_${kind})
+    if(A_PRIVATE_PREFIX)
+      set(dir ${name}_${kind})
+      set(fixture prefix_${name}_${kind})
+      corvane_define_private_prefix(${fixture} ${kind} ${dir})
+    endif()
     add_test(NAME ${name}_${kind} COMMAND ${A_COMMAND})
-    corvane_test_environment(env ${kind})
+    corvane_test_environment(env ${kind} ${dir})
     set_tests_properties(${name}_${kind} PROPERTIES
       ENVIRONMENT "${env}"
-      FIXTURES_REQUIRED prefix_${kind}
+      FIXTURES_REQUIRED ${fixture}
       LABELS "${kind}")
     if(A_SERIAL)
       set_tests_properties(${name}_${kind} PROPERTIES RUN_SERIAL TRUE)
@@ -78,16 +98,20 @@ function(corvane_register_test name)
   endforeach()
 endfunction()
 
-# corvane_add_gtest(name SOURCES ... [LIBS ...] [PREFIXES win64 win32] [SERIAL] [TIMEOUT s])
+# corvane_add_gtest(name SOURCES ... [LIBS ...] [PREFIXES win64 win32] [SERIAL] [PRIVATE_PREFIX]
+#                   [TIMEOUT s])
 # A GoogleTest program run under Wine, once per prefix kind.
 function(corvane_add_gtest name)
-  cmake_parse_arguments(A "SERIAL" "TIMEOUT" "SOURCES;LIBS;PREFIXES" ${ARGN})
+  cmake_parse_arguments(A "SERIAL;PRIVATE_PREFIX" "TIMEOUT" "SOURCES;LIBS;PREFIXES" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   corvane_flags(${name})
   target_link_libraries(${name} PRIVATE ${A_LIBS} gtest gtest_main)
   set(extra "")
   if(A_SERIAL)
     list(APPEND extra SERIAL)
+  endif()
+  if(A_PRIVATE_PREFIX)
+    list(APPEND extra PRIVATE_PREFIX)
   endif()
   if(A_TIMEOUT)
     list(APPEND extra TIMEOUT ${A_TIMEOUT})
