@@ -1,27 +1,10 @@
 #include "cleanup/log_capture_test_util.h"
 
-#include "replay/log/listener.h"
 #include "replay/log/log.h"
-
-namespace {
-
-class collecting_listener : public replay::log::listener {
- public:
-  explicit collecting_listener(std::shared_ptr<std::vector<captured_line>> lines)
-      : m_lines(std::move(lines)) {}
-  void write(int level, const std::string&, const std::string& text) override {
-    m_lines->push_back({level, text});
-  }
-
- private:
-  std::shared_ptr<std::vector<captured_line>> m_lines;
-};
-
-}  // namespace
 
 captured_log::captured_log() : m_lines(std::make_shared<std::vector<captured_line>>()) {
   replay::log_shutdown();
-  replay::log_add_listener(new collecting_listener(m_lines));
+  replay::log_add_listener(new replay::testing::capture(m_lines.get()));
 }
 
 captured_log::~captured_log() {

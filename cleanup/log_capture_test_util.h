@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-struct captured_line {
-  int level;
-  std::string text;  // UTF-8, without time stamp and marker
-};
+#include "replay/log/test_capture.h"
+
+// Level, time stamp and UTF-8 text of one line.
+using captured_line = replay::testing::captured_line;
 
 class captured_log {
  public:

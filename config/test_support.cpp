@@ -4,24 +4,11 @@
 
 #include <boost/filesystem/operations.hpp>
 
-#include "replay/log/listener.h"
 #include "replay/log/log.h"
 
 namespace config {
 namespace testing {
 namespace {
-
-class capturing_listener : public replay::log::listener {
- public:
-  explicit capturing_listener(std::shared_ptr<std::vector<log_capture::line>> lines)
-      : m_lines(std::move(lines)) {}
-  void write(int level, const std::string& /*header*/, const std::string& text) override {
-    m_lines->emplace_back(level, text);
-  }
-
- private:
-  std::shared_ptr<std::vector<log_capture::line>> m_lines;
-};
 
 std::string convert(const std::wstring& text, UINT codepage) {
   if (text.empty()) return std::string();
@@ -55,7 +42,7 @@ std::wstring scratch_folder::path(const std::wstring& name) const {
 }
 
 log_capture::log_capture() : m_lines(std::make_shared<std::vector<line>>()) {
-  replay::log_add_listener(new capturing_listener(m_lines));
+  replay::log_add_listener(new replay::testing::capture(m_lines.get()));
 }
 
 log_capture::~log_capture() {
@@ -64,7 +51,7 @@ log_capture::~log_capture() {
 
 bool log_capture::contains(int level, const std::string& text) const {
   for (const line& entry : *m_lines) {
-    if (entry.first == level && entry.second.find(text) != std::string::npos) return true;
+    if (entry.level == level && entry.text.find(text) != std::string::npos) return true;
   }
   return false;
 }

@@ -1,6 +1,8 @@
 // Shared pieces of the config tests: a scratch folder and a capture of the log lines.
 #pragma once
 
+#include "replay/log/test_capture.h"
+
 #include <memory>
 #include <string>
 #include <utility>
@@ -29,7 +31,7 @@ class scratch_folder {
 // shuts the process-wide log down again.
 class log_capture {
  public:
-  using line = std::pair<int, std::string>;
+  using line = replay::testing::captured_line;
   log_capture();
   ~log_capture();
   log_capture(const log_capture&) = delete;

@@ -1,6 +1,6 @@
 #include "msi_cleaner/test_support.h"
 
-#include "replay/log/listener.h"
+#include "replay/log/test_capture.h"
 #include "replay/log/log.h"
 #include "replay/registry2/unique_hkey.h"
 
@@ -9,19 +9,15 @@ using replay::registry2::unique_hkey;
 namespace msi_test {
 namespace {
 
+std::vector<replay::testing::captured_line> g_captured;
 std::vector<std::string> g_lines;
-
-class capturing_listener : public replay::log::listener {
- public:
-  void write(int, const std::string&, const std::string& text) override { g_lines.push_back(text); }
-};
 
 }  // namespace
 
 log_capture::log_capture() {
   replay::log_shutdown();
-  g_lines.clear();
-  replay::log_add_listener(new capturing_listener);
+  g_captured.clear();
+  replay::log_add_listener(new replay::testing::capture(&g_captured));
 }
 
 log_capture::~log_capture() {
@@ -29,6 +25,8 @@ log_capture::~log_capture() {
 }
 
 const std::vector<std::string>& log_capture::lines() const {
+  g_lines.clear();
+  for (const auto& line : g_captured) g_lines.push_back(line.text);
   return g_lines;
 }
 
