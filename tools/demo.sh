@@ -30,10 +30,15 @@ sed 's/\r$//' "$log"
 
 wine "$bin/demo_inventory.exe" >"$root/build/demo/after.txt"
 echo
-echo "==== what was removed or changed (before -> after)"
-diff <(sed 's/\r$//' "$root/build/demo/before.txt") <(sed 's/\r$//' "$root/build/demo/after.txt") \
-  | sed -n 's/^< /  removed: /p; s/^> /  now:     /p'
-echo "==== what the demo machine still has of the suite's neighbours"
-sed 's/\r$//' "$root/build/demo/after.txt" | grep -i 'decoy\|other' | sed 's/^/  kept: /'
+# Both inventories list the same items in the same order: "<item>: <state>".
+paste -d '\t' <(sed 's/\r$//' "$root/build/demo/before.txt") <(sed 's/\r$//' "$root/build/demo/after.txt") \
+  >"$root/build/demo/changes.tsv"
+echo "==== what Purgeline changed (item: before -> after)"
+awk -F '\t' '$1 != $2 { n = index($2, ": "); a = substr($2, n + 2);
+  m = index($1, ": "); print "  " substr($1, 1, m - 1) ": " substr($1, m + 2) " -> " a }' \
+  "$root/build/demo/changes.tsv"
+echo "==== what it left alone: the suite's neighbours (another vendor, the other registry view)"
+awk -F '\t' '$1 == $2 && ($1 ~ /Lantern|xcvus|64-bit view\)\\Software|32-bit view\)\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer|75F3D1B9|9A8B7C6D/) { print "  " $1 }' \
+  "$root/build/demo/changes.tsv"
 WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null
 exit 0
