@@ -85,13 +85,15 @@ function(corvane_register_test name)
     endif()
     add_test(NAME ${name}_${kind} COMMAND ${A_COMMAND})
     corvane_test_environment(env ${kind} ${dir})
+    if(A_SERIAL)
+      # Runs alone, so it can have a Wine session of its own (tools/wine-run).
+      list(APPEND env "CORVANE_OWN_SESSION=1")
+      set_tests_properties(${name}_${kind} PROPERTIES RUN_SERIAL TRUE)
+    endif()
     set_tests_properties(${name}_${kind} PROPERTIES
       ENVIRONMENT "${env}"
       FIXTURES_REQUIRED ${fixture}
       LABELS "${kind}")
-    if(A_SERIAL)
-      set_tests_properties(${name}_${kind} PROPERTIES RUN_SERIAL TRUE)
-    endif()
     if(A_TIMEOUT)
       set_tests_properties(${name}_${kind} PROPERTIES TIMEOUT ${A_TIMEOUT})
     endif()

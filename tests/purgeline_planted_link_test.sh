@@ -5,6 +5,11 @@
 #   purgeline_planted_link_test.sh BIN_FOLDER
 set -u
 bin="$1"
+# The seeded suite's processes must still run when Purgeline starts: one Wine session for the
+# whole scenario, ended here rather than after each program.
+own_session="${CORVANE_OWN_SESSION:-0}"
+export CORVANE_OWN_SESSION=0
+end_session() { [ "$own_session" = 1 ] && "$CORVANE_SOURCE_DIR/tools/prefix.sh" kill "$WINEPREFIX"; }
 run() { "$CORVANE_SOURCE_DIR/tools/wine-run" "$@"; }
 
 target="$WINEPREFIX/drive_c/Lantern/precious"
@@ -13,8 +18,10 @@ cleanup() {
   run "$bin/demo_seed.exe" --stop
   rm -f "$profile_suite/planted"
   rm -rf "$target"
+  end_session
 }
 trap cleanup EXIT
+end_session
 
 run "$bin/demo_seed.exe" --stop
 run "$bin/demo_seed.exe" || { echo "seeding failed"; exit 1; }

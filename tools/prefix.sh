@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Throwaway Wine prefixes for tests and the demo.
 #   prefix.sh create DIR win64|win32   fresh copy of a pristine prefix of that kind at DIR
-#   prefix.sh kill DIR                  ends the prefix's wineserver (if one runs)
+#   prefix.sh kill DIR                  ends the prefix's wineserver and every process of it
+#                                       (if one runs), waiting until it is gone
 # Pristine prefixes are made once with wineboot and kept in $CORVANE_PRISTINE_DIR
 # (default: build/prefixes beside this script's repository).
 set -euo pipefail
@@ -37,7 +38,9 @@ case "${1:-}" in
     ;;
   kill)
     dir="$2"
-    if [ -d "$dir" ]; then WINEPREFIX="$dir" wineserver -k 2>/dev/null || true; fi
+    if [ -d "$dir" ] && WINEPREFIX="$dir" wineserver -k 2>/dev/null; then
+      WINEPREFIX="$dir" timeout 30 wineserver -w 2>/dev/null || true
+    fi
     ;;
   *)
     echo "usage: prefix.sh create DIR win64|win32 | kill DIR" >&2
