@@ -8,9 +8,9 @@
 #include "msi_cleaner/unique_module.h"
 #include "msi_cleaner/wow64_process.h"
 #include "replay/log/log.h"
-#include "replay/registry2/unique_hkey.h"
+#include "replay/unique_handle.h"
 
-using replay::registry2::unique_hkey;
+using replay::unique_hkey;
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <stdexcept>
 
 #include "config/config_storage.h"
-#include "replay/registry2/unique_hkey.h"
+#include "replay/unique_handle.h"
 
 namespace toolkit_fixture {
 
 namespace fs = boost::filesystem;
-using replay::registry2::unique_hkey;
+using replay::unique_hkey;
 
 const wchar_t kVendor[] = L"Ravelins";
 const wchar_t kServiceName[] = L"Suite Service";
