@@ -21,7 +21,8 @@ const wchar_t kOtherProductCode[] = L"{9B1D3F57-2E48-4A6C-8D0B-7F5E1A3C9D62}";
 namespace {
 
 const wchar_t kUninstall[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const wchar_t kShellFolders[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t kShellFolders[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const wchar_t kClassesInstaller[] = L"SOFTWARE\\Classes\\Installer\\";
 const wchar_t kMachineInstaller[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\";
@@ -42,8 +43,9 @@ std::string shell_folder(int csidl) {
   return path;
 }
 
-std::string parent_of(const std::string& path) { return path.substr(0, path.rfind('\\')); }
-
+std::string parent_of(const std::string& path) {
+  return path.substr(0, path.rfind('\\'));
+}
 
 void make_folders(const std::string& path) {
   std::string partial;
@@ -171,8 +173,9 @@ void install_installer_stores(const machine_paths& m) {
   create_key(HKEY_LOCAL_MACHINE, v64, std::wstring(kClassesInstaller) + L"Products\\" + product);
   set_string(HKEY_LOCAL_MACHINE, v64, std::wstring(kClassesInstaller) + L"Products\\" + other,
              L"ProductName", L"Lantern Reader");
-  set_string(HKEY_LOCAL_MACHINE, v64, std::wstring(kSystemUserData) + L"Products\\" + product +
-             L"\\InstallProperties", L"DisplayName", L"Corvane");
+  set_string(HKEY_LOCAL_MACHINE, v64,
+             std::wstring(kSystemUserData) + L"Products\\" + product + L"\\InstallProperties",
+             L"DisplayName", L"Corvane");
   const std::wstring components = std::wstring(kSystemUserData) + L"Components\\";
   set_string(HKEY_LOCAL_MACHINE, v64, components + packed_guid(kComponentCode), product,
              installer_path(key_file));
