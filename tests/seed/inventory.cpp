@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "replay/unique_handle.h"
 #include "tests/seed/product_cfg.h"
 #include "tests/seed/registry_edit.h"
 #include "tests/seed/suite_machine.h"
@@ -28,42 +29,39 @@ std::string folder_state(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return "absent";
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return "present";
   WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+  const replay::find_handle find(FindFirstFileA((path + "\\*").c_str(), &data));
   int entries = 0;
-  if (find != INVALID_HANDLE_VALUE) {
+  if (find) {
     do {
       std::string name = data.cFileName;
       if (name != "." && name != "..") ++entries;
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &data));
   }
   return entries ? "present (" + std::to_string(entries) + " entries)" : "present (empty)";
 }
 
 std::string process_state(const std::string& name) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const replay::scoped_snapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
   bool running = false;
-  for (BOOL more = Process32First(snapshot, &entry); more && !running;
-       more = Process32Next(snapshot, &entry)) {
+  for (BOOL more = Process32First(snapshot.get(), &entry); more && !running;
+       more = Process32Next(snapshot.get(), &entry)) {
     running = lstrcmpiA(entry.szExeFile, name.c_str()) == 0;
   }
-  CloseHandle(snapshot);
   return running ? "running" : "not running";
 }
 
 std::string service_state(const std::wstring& name) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE service = manager ? OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
+  const replay::scoped_service_handle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const replay::scoped_service_handle service(
+      manager ? OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS) : nullptr);
   std::string state = "absent";
   SERVICE_STATUS status = {};
-  if (service && QueryServiceStatus(service, &status)) {
+  if (service && QueryServiceStatus(service.get(), &status)) {
     state =
         status.dwCurrentState == SERVICE_RUNNING ? "registered, running" : "registered, stopped";
   }
-  if (service) CloseServiceHandle(service);
-  if (manager) CloseServiceHandle(manager);
   return state;
 }
 

@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "replay/unique_handle.h"
+
 namespace seed {
 namespace {
 
@@ -10,23 +12,18 @@ class opened_key {
  public:
   opened_key(HKEY root, view v, const std::wstring& path, bool create) {
     LONG result = create ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | v,
-                                           nullptr, &m_key, nullptr)
-                         : RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | v, &m_key);
-    if (result != ERROR_SUCCESS) m_key = nullptr;
+                                           nullptr, m_key.receive(), nullptr)
+                         : RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | v, m_key.receive());
+    if (result != ERROR_SUCCESS) m_key.release();  // the slot holds no handle after a failure
     if (create && !m_key) {
       throw std::runtime_error("cannot create key " + narrow(path) + " (" + std::to_string(result) +
                                ")");
     }
   }
-  ~opened_key() {
-    if (m_key) RegCloseKey(m_key);
-  }
-  opened_key(const opened_key&) = delete;
-  opened_key& operator=(const opened_key&) = delete;
-  HKEY get() const { return m_key; }
+  HKEY get() const { return m_key.get(); }
 
  private:
-  HKEY m_key = nullptr;
+  replay::unique_hkey m_key;
 };
 
 void check(LONG result, const std::wstring& what) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "replay/unique_handle.h"
 #include "tests/seed/product_cfg.h"
 #include "tests/seed/registry_edit.h"
 
@@ -204,20 +205,16 @@ void install_installer_stores(const machine_paths& m) {
 }
 
 void install_service(const std::wstring& name, const std::string& image) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  const replay::scoped_service_handle manager(
+      OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) throw std::runtime_error("cannot open the service manager");
-  SC_HANDLE service = CreateServiceW(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
-                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                     SERVICE_ERROR_NORMAL, wide("\"" + image + "\"").c_str(),
-                                     nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (!service) service = OpenServiceW(manager, name.c_str(), SERVICE_ALL_ACCESS);
-  if (!service) {
-    CloseServiceHandle(manager);
-    throw std::runtime_error("cannot create service " + narrow(name));
-  }
-  StartServiceW(service, 0, nullptr);
-  CloseServiceHandle(service);
-  CloseServiceHandle(manager);
+  replay::scoped_service_handle service(CreateServiceW(
+      manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+      SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, wide("\"" + image + "\"").c_str(), nullptr,
+      nullptr, nullptr, nullptr, nullptr));
+  if (!service) service.reset(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+  if (!service) throw std::runtime_error("cannot create service " + narrow(name));
+  StartServiceW(service.get(), 0, nullptr);
 }
 
 }  // namespace
@@ -261,30 +258,30 @@ namespace seed {
 namespace {
 
 void end_processes_named(const char* name) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const replay::scoped_snapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+  for (BOOL more = Process32First(snapshot.get(), &entry); more;
+       more = Process32Next(snapshot.get(), &entry)) {
     if (lstrcmpiA(entry.szExeFile, name) != 0) continue;
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    const replay::scoped_handle process(
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
     if (!process) continue;
-    TerminateProcess(process, 0);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
+    TerminateProcess(process.get(), 0);
+    WaitForSingleObject(process.get(), 5000);
   }
-  CloseHandle(snapshot);
 }
 
 void delete_service(const wchar_t* name) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  SC_HANDLE service = manager ? OpenServiceW(manager, name, SERVICE_ALL_ACCESS) : nullptr;
+  const replay::scoped_service_handle manager(
+      OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  const replay::scoped_service_handle service(
+      manager ? OpenServiceW(manager.get(), name, SERVICE_ALL_ACCESS) : nullptr);
   if (service) {
     SERVICE_STATUS status;
-    ControlService(service, SERVICE_CONTROL_STOP, &status);
-    DeleteService(service);
-    CloseServiceHandle(service);
+    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+    DeleteService(service.get());
   }
-  if (manager) CloseServiceHandle(manager);
 }
 
 }  // namespace
