@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cleanup/scoped_handle.h"
+#include "replay/unique_handle.h"
 
 // Full path of helper program `name` (without ".exe") in the test's own folder.
 std::wstring helper_program(const std::wstring& name);
@@ -45,7 +45,7 @@ class child_process {
   DWORD exit_code() const;
 
  private:
-  scoped_handle m_process;
+  replay::scoped_handle m_process;
   DWORD m_id = 0;
 };
 

@@ -12,6 +12,7 @@
 #include "replay/log/log.h"
 #include "replay/log/log_exception.h"
 #include "replay/unicode/unicode.h"
+#include "replay/unique_handle.h"
 
 namespace {
 
@@ -35,22 +36,6 @@ bool remove_empty(const std::string& path) {
   }
 }
 
-class find_handle {
- public:
-  find_handle(const std::string& pattern, WIN32_FIND_DATAA* data)
-      : m_handle(FindFirstFileA(pattern.c_str(), data)) {}
-  find_handle(const find_handle&) = delete;
-  find_handle& operator=(const find_handle&) = delete;
-  ~find_handle() {
-    if (valid()) FindClose(m_handle);
-  }
-  bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-  bool next(WIN32_FIND_DATAA* data) const { return FindNextFileA(m_handle, data) != FALSE; }
-
- private:
-  HANDLE m_handle;
-};
-
 bool is_directory(const WIN32_FIND_DATAA& data) {
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -58,11 +43,11 @@ bool is_directory(const WIN32_FIND_DATAA& data) {
 // Whether `folder` (ending in "\") holds a plain file named "Corvane_Client.*".
 bool holds_client_file(const std::string& folder) {
   WIN32_FIND_DATAA data = {};
-  find_handle find(folder + "Corvane_Client.*", &data);
-  if (!find.valid()) return false;
+  replay::find_handle find(FindFirstFileA((folder + "Corvane_Client.*").c_str(), &data));
+  if (!find) return false;
   do {
     if (!is_directory(data)) return true;
-  } while (find.next(&data));
+  } while (FindNextFileA(find.get(), &data));
   return false;
 }
 
@@ -114,11 +99,11 @@ void remove_empty_folder(const std::string& path) {
 void remove_guid_folders_with_client_files() {
   const std::string common = common_appdata_folder();
   WIN32_FIND_DATAA data = {};
-  find_handle find(common + "*", &data);
-  if (!find.valid()) return;
+  replay::find_handle find(FindFirstFileA((common + "*").c_str(), &data));
+  if (!find) return;
   do {
     const std::string name = data.cFileName;
     if (!is_directory(data) || name.empty() || name[0] == '.') continue;
     if (name[0] == '{') clean_guid_folder(common, name);
-  } while (find.next(&data));
+  } while (FindNextFileA(find.get(), &data));
 }

@@ -4,8 +4,8 @@
 
 #include <shellapi.h>
 
-#include "cleanup/scoped_handle.h"
 #include "replay/log/log.h"
+#include "replay/unique_handle.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ const wchar_t* null_if_empty(const std::wstring& text) {
 
 // Starts the program hidden, without any system UI. `process` receives the process handle.
 bool start_hidden(const std::wstring& program, const std::wstring& parameters,
-                  const std::wstring& folder, scoped_handle* process) {
+                  const std::wstring& folder, replay::scoped_handle* process) {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
@@ -35,7 +35,7 @@ bool start_hidden(const std::wstring& program, const std::wstring& parameters,
   return true;
 }
 
-std::uint32_t wait_for_exit_code(const scoped_handle& process) {
+std::uint32_t wait_for_exit_code(const replay::scoped_handle& process) {
   const DWORD wait = WaitForSingleObject(process.get(), INFINITE);
   if (wait == WAIT_FAILED) {
     replay::log_info("WaitForSingleObject failed. Error: %d", static_cast<int>(GetLastError()));
@@ -59,7 +59,7 @@ std::uint32_t launch_and_wait_for_exit_code(const std::wstring& program,
   try {
     replay::log_info(L"launch_and_wait_for_exit_code: \"%ls\" %ls", program.c_str(),
                      parameters.c_str());
-    scoped_handle process;
+    replay::scoped_handle process;
     if (!start_hidden(program, parameters, folder, &process)) return kLaunchFailed;
     return wait_for_exit_code(process);
   } catch (...) {

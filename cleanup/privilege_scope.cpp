@@ -1,5 +1,7 @@
 #include "cleanup/privilege_scope.h"
 
+using replay::scoped_token;
+
 namespace {
 
 // The calling thread's token when it has one, else the process token.

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "cleanup/scoped_handle.h"
+#include "replay/unique_handle.h"
 
 class privilege_scope {
  public:
@@ -17,7 +17,7 @@ class privilege_scope {
   bool has_token() const { return m_token.is_valid(); }
 
  private:
-  scoped_token m_token;
+  replay::scoped_token m_token;
   const char* m_privilege_name = "SeDebugPrivilege";
   TOKEN_PRIVILEGES m_new_state = {};
   TOKEN_PRIVILEGES m_previous_state = {};

@@ -9,8 +9,8 @@
 
 #include "cleanup/image_name.h"
 #include "cleanup/privilege_scope.h"
-#include "cleanup/scoped_handle.h"
 #include "replay/log/log.h"
+#include "replay/unique_handle.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr size_t kWindows2000NameLength = 15;
 
 // Calls `visit` for each entry of a fresh process snapshot until it returns false.
 void for_each_process(const std::function<bool(const PROCESSENTRY32&)>& visit) {
-  scoped_snapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  replay::scoped_snapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return;
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
@@ -31,13 +31,13 @@ void for_each_process(const std::function<bool(const PROCESSENTRY32&)>& visit) {
   }
 }
 
-scoped_handle open_for_termination(DWORD process_id) {
-  return scoped_handle(OpenProcess(PROCESS_TERMINATE, FALSE, process_id));
+replay::scoped_handle open_for_termination(DWORD process_id) {
+  return replay::scoped_handle(OpenProcess(PROCESS_TERMINATE, FALSE, process_id));
 }
 
 // Ends the process, retrying a refused open with the debug privilege. Silent on failure.
 void terminate_process(DWORD process_id) {
-  scoped_handle process = open_for_termination(process_id);
+  replay::scoped_handle process = open_for_termination(process_id);
   if (!process) {
     privilege_scope debug_privilege;
     process = open_for_termination(process_id);

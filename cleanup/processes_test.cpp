@@ -143,7 +143,7 @@ TEST(PrivilegeScopeTest, OpensATokenAndRestoresTheDebugPrivilege) {
   auto debug_enabled = [] {
     HANDLE token = nullptr;
     OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    scoped_token owner(token);
+    replay::scoped_token owner(token);
     LUID debug = {};
     LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &debug);
     BYTE buffer[4096] = {};

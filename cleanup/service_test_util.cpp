@@ -1,8 +1,10 @@
 #include "cleanup/service_test_util.h"
 
 #include "cleanup/processes.h"
-#include "cleanup/scoped_handle.h"
 #include "replay/unicode/unicode.h"
+#include "replay/unique_handle.h"
+
+using replay::scoped_service_handle;
 
 namespace {
 

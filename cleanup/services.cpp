@@ -4,10 +4,12 @@
 
 #include "cleanup/image_name.h"
 #include "cleanup/processes.h"
-#include "cleanup/scoped_handle.h"
 #include "replay/log/log.h"
 #include "replay/registry2/key.h"
 #include "replay/unicode/unicode.h"
+#include "replay/unique_handle.h"
+
+using replay::scoped_service_handle;
 
 namespace {
 

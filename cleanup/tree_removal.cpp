@@ -6,6 +6,8 @@
 #include <boost/filesystem/path.hpp>
 #include <boost/system/error_code.hpp>
 
+#include "replay/unique_handle.h"
+
 namespace {
 
 [[noreturn]] void fail(const char* operation, const std::wstring& path, DWORD code) {
@@ -31,34 +33,15 @@ std::wstring without_trailing_separators(std::wstring path) {
   return path;
 }
 
-// Owns a handle from CreateFileW or FindFirstFileW.
-template <BOOL(WINAPI* close)(HANDLE)>
-class unique_handle {
- public:
-  explicit unique_handle(HANDLE handle) : m_handle(handle) {}
-  unique_handle(const unique_handle&) = delete;
-  unique_handle& operator=(const unique_handle&) = delete;
-  ~unique_handle() {
-    if (valid()) close(m_handle);
-  }
-  bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return m_handle; }
-
- private:
-  HANDLE m_handle;
-};
-using unique_file = unique_handle<CloseHandle>;
-using unique_find = unique_handle<FindClose>;
-
 // Deletes the link itself through a handle opened on it. The handle must show the reparse
 // attribute: where the system resolves the link even so (Wine's view of Unix symbolic links),
 // deleting through it would hit the target, so the removal is refused.
 void remove_link(const std::wstring& path) {
-  unique_file file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING,
-                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!file.valid()) fail("boost::filesystem::remove", path, GetLastError());
+  replay::scoped_handle file(
+      CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) fail("boost::filesystem::remove", path, GetLastError());
   BY_HANDLE_FILE_INFORMATION info = {};
   if (!GetFileInformationByHandle(file.get(), &info)) {
     fail("boost::filesystem::remove", path, GetLastError());
@@ -77,8 +60,8 @@ std::uintmax_t remove_entry(const std::wstring& path, DWORD attributes);
 
 std::uintmax_t remove_children(const std::wstring& folder) {
   WIN32_FIND_DATAW data = {};
-  unique_find find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-  if (!find.valid()) {
+  replay::find_handle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) {
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES) return 0;
     fail("boost::filesystem::directory_iterator::construct", folder, code);

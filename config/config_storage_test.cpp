@@ -13,7 +13,7 @@
 #include "config/configuration_protection.h"
 #include "config/protected_file.h"
 #include "config/test_support.h"
-#include "replay/mutex/scoped_handle.h"
+#include "replay/unique_handle.h"
 
 namespace config {
 namespace {

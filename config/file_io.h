@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "replay/mutex/scoped_handle.h"
+#include "replay/unique_handle.h"
 
 namespace config {
 namespace file_io {

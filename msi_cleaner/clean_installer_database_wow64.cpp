@@ -10,9 +10,10 @@
 #include "msi_cleaner/pass_log.h"
 #include "msi_cleaner/reg_delete_key_ex.h"
 #include "msi_cleaner/wow64_registry.h"
+#include "replay/unique_handle.h"
 
+using replay::unique_hkey;
 using replay::registry2::name_set;
-using replay::registry2::unique_hkey;
 
 namespace {
 

@@ -5,9 +5,10 @@
 #include "msi_cleaner/subkey_listing.h"
 #include "msi_cleaner/wow64_registry.h"
 #include "replay/log/log.h"
+#include "replay/unique_handle.h"
 
+using replay::unique_hkey;
 using replay::registry2::key;
-using replay::registry2::unique_hkey;
 
 namespace {
 

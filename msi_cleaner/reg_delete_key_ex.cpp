@@ -1,11 +1,12 @@
 #include "msi_cleaner/reg_delete_key_ex.h"
 
-#include "msi_cleaner/unique_module.h"
+#include "msi_cleaner/module_function.h"
+#include "replay/unique_handle.h"
 
 namespace {
 
 // The two process-wide variables of the binding.
-unique_module g_advapi32;
+replay::unique_module g_advapi32;
 reg_delete_key_ex_function g_reg_delete_key_ex = nullptr;
 
 }  // namespace

@@ -4,13 +4,13 @@
 
 #include <vector>
 
+#include "msi_cleaner/module_function.h"
 #include "msi_cleaner/reg_delete_key_ex.h"
-#include "msi_cleaner/unique_module.h"
 #include "msi_cleaner/wow64_process.h"
 #include "replay/log/log.h"
-#include "replay/registry2/unique_hkey.h"
+#include "replay/unique_handle.h"
 
-using replay::registry2::unique_hkey;
+using replay::unique_hkey;
 
 namespace {
 
@@ -33,7 +33,7 @@ std::wstring lower_ascii(std::wstring text) {
 // RegDeleteKeyExW, looked up anew for this one deletion; else with RegDeleteKeyW.
 LONG delete_key(HKEY parent, const std::wstring& subkey, bool wow64) {
   if (!wow64) return RegDeleteKeyW(parent, subkey.c_str());
-  unique_module advapi32(LoadLibraryA("ADVAPI32.DLL"));
+  replay::unique_module advapi32(LoadLibraryA("ADVAPI32.DLL"));
   auto remove = module_function<reg_delete_key_ex_function>(advapi32.get(), "RegDeleteKeyExW");
   if (remove == nullptr) return kNotAttempted;
   return remove(parent, subkey.c_str(), KEY_WOW64_64KEY, 0);

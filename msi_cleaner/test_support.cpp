@@ -1,10 +1,10 @@
 #include "msi_cleaner/test_support.h"
 
-#include "replay/log/test_capture.h"
 #include "replay/log/log.h"
-#include "replay/registry2/unique_hkey.h"
+#include "replay/log/test_capture.h"
+#include "replay/unique_handle.h"
 
-using replay::registry2::unique_hkey;
+using replay::unique_hkey;
 
 namespace msi_test {
 namespace {

@@ -1,6 +1,6 @@
 #include "msi_cleaner/wow64_registry.h"
 
-using replay::registry2::unique_hkey;
+using replay::unique_hkey;
 
 void split_store_path(const std::wstring& path, HKEY& hive, std::wstring& rest) {
   std::size_t slash = path.find(L'\\');

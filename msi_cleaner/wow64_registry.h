@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "msi_cleaner/reg_delete_key_ex.h"
-#include "replay/registry2/unique_hkey.h"
+#include "replay/unique_handle.h"
 
 // KEY_READ | KEY_WOW64_64KEY.
 constexpr REGSAM kRead64 = 0x20119;
@@ -27,7 +27,7 @@ void split_store_path(const std::wstring& path, HKEY& hive, std::wstring& rest);
 // Opens `tail` below the key named by `store_path` with `access`. False when the key does not open
 // or when the relative path does not fit the buffer.
 bool open_below_store(const std::wstring& store_path, const std::wstring& tail, REGSAM access,
-                      replay::registry2::unique_hkey& key);
+                      replay::unique_hkey& key);
 
 // Names of the direct subkeys of `key` (RegEnumKeyExW by index until the call fails). A name that
 // does not fit the buffer is passed over.

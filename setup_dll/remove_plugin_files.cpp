@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "cleanup/scoped_handle.h"
 #include "cleanup/tree_removal.h"
 #include "replay/log/log.h"
 #include "replay/registry2/key.h"
+#include "replay/unique_handle.h"
 #include "setup_dll/action_boundary.h"
 #include "setup_dll/custom_action_data.h"
 #include "setup_dll/mutual_plugin.h"
@@ -38,7 +38,7 @@ void unregister(const std::wstring& path) {
     replay::log_info("Error to run regsvr32");
     return;
   }
-  scoped_handle process(info.hProcess);
+  replay::scoped_handle process(info.hProcess);
   DWORD exit_code = static_cast<DWORD>(-1);
   if (process.get() != nullptr && WaitForSingleObject(process.get(), INFINITE) == WAIT_OBJECT_0) {
     GetExitCodeProcess(process.get(), &exit_code);

@@ -7,7 +7,7 @@
 
 #include "replay/log/log.h"
 #include "replay/registry2/key.h"
-#include "replay/registry2/unique_hkey.h"
+#include "replay/unique_handle.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ std::wstring ascii_lower(std::wstring text) {
 // The 32-bit view of the key, also when this program runs on 64-bit Windows. A failed open
 // leaves no handle, which the key constructor then reports as its key_error.
 replay::registry2::key open_shareddlls() {
-  replay::registry2::unique_hkey handle;
+  replay::unique_hkey handle;
   RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsPath, 0, KEY_READ | KEY_WOW64_32KEY,
                 handle.receive());
   return replay::registry2::key(handle.get());

@@ -12,6 +12,7 @@
 #include "cleanup/log_capture_test_util.h"
 #include "gtest/gtest.h"
 #include "replay/registry2/key.h"
+#include "replay/unique_handle.h"
 
 namespace {
 
@@ -69,11 +70,10 @@ class shareddlls_counters_test : public ::testing::Test {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
                                                                      &descriptor, nullptr));
-    HKEY shared = nullptr;
-    LONG result = RegOpenKeyExW(m_root->handle(), kSharedDlls, 0, WRITE_DAC, &shared);
+    replay::unique_hkey shared;
+    LONG result = RegOpenKeyExW(m_root->handle(), kSharedDlls, 0, WRITE_DAC, shared.receive());
     if (result == ERROR_SUCCESS) {
-      result = RegSetKeySecurity(shared, DACL_SECURITY_INFORMATION, descriptor);
-      RegCloseKey(shared);
+      result = RegSetKeySecurity(shared.get(), DACL_SECURITY_INFORMATION, descriptor);
     }
     LocalFree(descriptor);
     ASSERT_EQ(ERROR_SUCCESS, result);

@@ -9,12 +9,13 @@
 #include <stdexcept>
 
 #include "config/config_storage.h"
-#include "replay/registry2/unique_hkey.h"
+#include "replay/unique_handle.h"
 
 namespace toolkit_fixture {
 
 namespace fs = boost::filesystem;
-using replay::registry2::unique_hkey;
+using replay::scoped_service_handle;
+using replay::unique_hkey;
 
 const wchar_t kVendor[] = L"Ravelins";
 const wchar_t kServiceName[] = L"Suite Service";
@@ -198,40 +199,33 @@ std::map<std::wstring, DWORD> counters(REGSAM view) {
 }
 
 void create_suite_service(const std::wstring& program) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  if (manager == nullptr) throw std::runtime_error("OpenSCManagerW failed");
-  SC_HANDLE service =
-      CreateServiceW(manager, kServiceName, kServiceName, SERVICE_ALL_ACCESS,
+  const scoped_service_handle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) throw std::runtime_error("OpenSCManagerW failed");
+  const scoped_service_handle service(
+      CreateServiceW(manager.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
                      SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
-                     program.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
-  const DWORD error = GetLastError();
-  if (service != nullptr) CloseServiceHandle(service);
-  CloseServiceHandle(manager);
-  if (service == nullptr)
+                     program.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!service) {
+    const DWORD error = GetLastError();
     throw std::runtime_error("CreateServiceW failed: " + std::to_string(error));
+  }
 }
 
 bool suite_service_exists() {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  if (manager == nullptr) return true;
-  SC_HANDLE service = OpenServiceW(manager, kServiceName, SERVICE_QUERY_STATUS);
-  const bool found = service != nullptr || GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
-  if (service != nullptr) CloseServiceHandle(service);
-  CloseServiceHandle(manager);
-  return found;
+  const scoped_service_handle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) return true;
+  const scoped_service_handle service(
+      OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+  return service || GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
 }
 
 namespace {
 
 void delete_suite_service() {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  if (manager == nullptr) return;
-  SC_HANDLE service = OpenServiceW(manager, kServiceName, DELETE);
-  if (service != nullptr) {
-    DeleteService(service);
-    CloseServiceHandle(service);
-  }
-  CloseServiceHandle(manager);
+  const scoped_service_handle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) return;
+  const scoped_service_handle service(OpenServiceW(manager.get(), kServiceName, DELETE));
+  if (service) DeleteService(service.get());
 }
 
 void delete_counters(REGSAM view) {

@@ -12,8 +12,8 @@
 #include "cleanup/shell_folders.h"
 #include "msi_cleaner/remove_installer_components.h"
 #include "replay/log/log.h"
+#include "replay/unique_handle.h"
 #include "toolkit/byte_strings.h"
-#include "toolkit/find_handle.h"
 #include "toolkit/toolkit31x_remover.h"
 
 namespace {
@@ -26,7 +26,7 @@ const wchar_t* const kComponentFiles[] = {L"RavelinLauncher.exe", L"RavelinSuite
 std::vector<std::string> list_files(const std::string& folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA entry;
-  find_handle find(FindFirstFileA((folder + "*").c_str(), &entry));
+  replay::find_handle find(FindFirstFileA((folder + "*").c_str(), &entry));
   if (!find) return names;
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(entry.cFileName);

@@ -8,7 +8,7 @@
 
 #include "replay/log/listener.h"
 #include "replay/mutex/real_mutex.h"
-#include "replay/mutex/scoped_handle.h"
+#include "replay/unique_handle.h"
 
 namespace replay {
 namespace log {

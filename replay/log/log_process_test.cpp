@@ -11,6 +11,7 @@
 #include "replay/log/rotation.h"
 #include "replay/log/test_folder.h"
 #include "replay/mutex/test_helper_process.h"
+#include "replay/unique_handle.h"
 
 namespace replay {
 namespace {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "replay/unique_handle.h"
+
 namespace replay {
 namespace testing {
 
@@ -26,8 +28,8 @@ class test_folder {
  private:
   static void remove_all(const std::string& path) {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    // The search ends with the if statement, before its folder is removed.
+    if (find_handle search(FindFirstFileA((path + "\\*").c_str(), &found)); search) {
       do {
         const std::string name = found.cFileName;
         if (name == "." || name == "..") continue;
@@ -38,8 +40,7 @@ class test_folder {
           SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
           DeleteFileA(child.c_str());
         }
-      } while (FindNextFileA(search, &found));
-      FindClose(search);
+      } while (FindNextFileA(search.get(), &found));
     }
     RemoveDirectoryA(path.c_str());
   }
@@ -49,25 +50,23 @@ class test_folder {
 
 inline std::string read_file(const std::string& path) {
   std::string content;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  scoped_handle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+  if (!file) return "<missing>";
   char buffer[65536];
   DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
     content.append(buffer, read);
   }
-  CloseHandle(file);
   return content;
 }
 
 inline void write_file(const std::string& path, const std::string& content) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  scoped_handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
 }
 
 }  // namespace testing

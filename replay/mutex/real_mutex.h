@@ -5,7 +5,7 @@
 #include <string>
 
 #include "replay/mutex/scope_semantics.h"
-#include "replay/mutex/scoped_handle.h"
+#include "replay/unique_handle.h"
 
 namespace replay {
 

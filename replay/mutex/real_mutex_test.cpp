@@ -8,7 +8,7 @@
 
 #include "replay/exception/exception.h"
 #include "replay/mutex/scope.h"
-#include "replay/mutex/scoped_handle.h"
+#include "replay/unique_handle.h"
 
 namespace replay {
 namespace {

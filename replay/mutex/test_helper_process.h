@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "replay/mutex/scoped_handle.h"
+#include "replay/unique_handle.h"
 
 namespace replay {
 namespace testing {

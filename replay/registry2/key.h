@@ -19,7 +19,7 @@
 #include <string>
 
 #include "replay/registry2/errors.h"
-#include "replay/registry2/unique_hkey.h"
+#include "replay/unique_handle.h"
 
 namespace replay {
 namespace registry2 {

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "replay/unique_handle.h"
 #include "tests/seed/product_cfg.h"
 #include "tests/seed/registry_edit.h"
 #include "tests/seed/suite_machine.h"
@@ -28,44 +29,41 @@ std::string folder_state(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return "absent";
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return "present";
   WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+  const replay::find_handle find(FindFirstFileA((path + "\\*").c_str(), &data));
   int entries = 0;
-  if (find != INVALID_HANDLE_VALUE) {
+  if (find) {
     do {
       std::string name = data.cFileName;
       if (name != "." && name != "..") ++entries;
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &data));
   }
   return entries ? "present (" + std::to_string(entries) + " entries)" : "present (empty)";
 }
 
 std::string process_state(const std::string& name) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const replay::scoped_snapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
   bool running = false;
-  for (BOOL more = Process32First(snapshot, &entry); more && !running;
-       more = Process32Next(snapshot, &entry)) {
+  for (BOOL more = Process32First(snapshot.get(), &entry); more && !running;
+       more = Process32Next(snapshot.get(), &entry)) {
     running = lstrcmpiA(entry.szExeFile, name.c_str()) == 0;
   }
-  CloseHandle(snapshot);
   return running ? "running" : "not running";
 }
 
 std::string service_state(const std::wstring& name) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE service = manager ? OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
+  const replay::scoped_service_handle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const replay::scoped_service_handle service(
+      manager ? OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS) : nullptr);
   std::string state = "absent";
   SERVICE_STATUS status = {};
-  if (service && QueryServiceStatus(service, &status)) {
-    state = status.dwCurrentState == SERVICE_RUNNING ? "registered, running" : "registered, stopped";
+  if (service && QueryServiceStatus(service.get(), &status)) {
+    state =
+        status.dwCurrentState == SERVICE_RUNNING ? "registered, running" : "registered, stopped";
   }
-  if (service) CloseServiceHandle(service);
-  if (manager) CloseServiceHandle(manager);
   return state;
 }
-
 
 using line_list = std::vector<std::string>;
 
@@ -87,9 +85,8 @@ void add_registry(line_list& out, const machine_paths& m) {
                               wow64 ? "HKLM(64-bit view)" : "HKLM"};
   const registry_scope hkcu{HKEY_CURRENT_USER, 0, "HKCU"};
   const std::wstring uninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-  for (const std::wstring& entry :
-       {std::wstring(L"Corvane"), std::wstring(L"Corvane Toolbar"), std::wstring(kProductCode),
-        std::wstring(L"Lantern Reader")}) {
+  for (const std::wstring& entry : {std::wstring(L"Corvane"), std::wstring(L"Corvane Toolbar"),
+                                    std::wstring(kProductCode), std::wstring(L"Lantern Reader")}) {
     add_key(out, hklm, uninstall + entry);
   }
   add_key(out, hklm, L"Software\\Corvane");
@@ -128,19 +125,31 @@ void add_registry(line_list& out, const machine_paths& m) {
 
 void add_files(line_list& out, const machine_paths& m) {
   const std::string alice = m.profiles + "alice\\";
-  const std::string own_store = m.profiles + m.user + "\\AppData\\Local\\VirtualStore\\ProgramData\\";
-  for (const std::string& path :
-       {m.dizavad + "RavelinSuiteService.exe", m.dizavad + "RavelinLauncher.exe",
-        m.dizavad + "Languages", m.dizavad + "Corvane", m.dizavad.substr(0, m.dizavad.size() - 1),
-        m.common_appdata + "Ravelins\\Suite", m.common_appdata + "Ravelins\\Programs Bar",
-        m.common_appdata + "Ravelins", m.common_appdata + "Corvane",
-        m.common_appdata + "{1F2E3D4C-5B6A-4978-8695-A4B3C2D1E0F9}",
-        m.common_appdata + "{9A8B7C6D-5E4F-4321-9876-FEDCBA987654}", m.common_appdata + "Lantern",
-        m.appdata + "Corvane", m.appdata + "Ravelins", alice + "AppData\\Roaming\\Ravelins\\Suite",
-        alice + "AppData\\Roaming\\Lantern",
-        alice + "AppData\\Local\\VirtualStore\\ProgramData\\Ravelins", own_store + "Ravelins",
-        m.common_programs + "\\Ravelins", m.common_programs + "\\Corvane",
-        m.programs + "\\Ravelins", m.programs + "\\Lantern", std::string("C:\\Lantern")}) {
+  const std::string own_store =
+      m.profiles + m.user + "\\AppData\\Local\\VirtualStore\\ProgramData\\";
+  for (const std::string& path : {m.dizavad + "RavelinSuiteService.exe",
+                                  m.dizavad + "RavelinLauncher.exe",
+                                  m.dizavad + "Languages",
+                                  m.dizavad + "Corvane",
+                                  m.dizavad.substr(0, m.dizavad.size() - 1),
+                                  m.common_appdata + "Ravelins\\Suite",
+                                  m.common_appdata + "Ravelins\\Programs Bar",
+                                  m.common_appdata + "Ravelins",
+                                  m.common_appdata + "Corvane",
+                                  m.common_appdata + "{1F2E3D4C-5B6A-4978-8695-A4B3C2D1E0F9}",
+                                  m.common_appdata + "{9A8B7C6D-5E4F-4321-9876-FEDCBA987654}",
+                                  m.common_appdata + "Lantern",
+                                  m.appdata + "Corvane",
+                                  m.appdata + "Ravelins",
+                                  alice + "AppData\\Roaming\\Ravelins\\Suite",
+                                  alice + "AppData\\Roaming\\Lantern",
+                                  alice + "AppData\\Local\\VirtualStore\\ProgramData\\Ravelins",
+                                  own_store + "Ravelins",
+                                  m.common_programs + "\\Ravelins",
+                                  m.common_programs + "\\Corvane",
+                                  m.programs + "\\Ravelins",
+                                  m.programs + "\\Lantern",
+                                  std::string("C:\\Lantern")}) {
     out.push_back("path  " + path + ": " + folder_state(path));
   }
   out.push_back("product.cfg registrations: " + read_product_cfg(m.product_cfg));

@@ -3,30 +3,27 @@
 #include <stdexcept>
 #include <vector>
 
+#include "replay/unique_handle.h"
+
 namespace seed {
 namespace {
 
 class opened_key {
-public:
+ public:
   opened_key(HKEY root, view v, const std::wstring& path, bool create) {
-    LONG result = create ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0,
-                                           KEY_ALL_ACCESS | v, nullptr, &m_key, nullptr)
-                         : RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | v, &m_key);
-    if (result != ERROR_SUCCESS) m_key = nullptr;
+    LONG result = create ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | v,
+                                           nullptr, m_key.receive(), nullptr)
+                         : RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | v, m_key.receive());
+    if (result != ERROR_SUCCESS) m_key.release();  // the slot holds no handle after a failure
     if (create && !m_key) {
-      throw std::runtime_error("cannot create key " + narrow(path) + " (" +
-                               std::to_string(result) + ")");
+      throw std::runtime_error("cannot create key " + narrow(path) + " (" + std::to_string(result) +
+                               ")");
     }
   }
-  ~opened_key() {
-    if (m_key) RegCloseKey(m_key);
-  }
-  opened_key(const opened_key&) = delete;
-  opened_key& operator=(const opened_key&) = delete;
-  HKEY get() const { return m_key; }
+  HKEY get() const { return m_key.get(); }
 
-private:
-  HKEY m_key = nullptr;
+ private:
+  replay::unique_hkey m_key;
 };
 
 void check(LONG result, const std::wstring& what) {
@@ -54,11 +51,11 @@ std::wstring packed_guid(const std::wstring& guid) {
 
 std::string narrow(const std::wstring& text) {
   if (text.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                 0, nullptr, nullptr);
+  int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
   std::string out(size, '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                      nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr,
+                      nullptr);
   return out;
 }
 
@@ -70,7 +67,9 @@ std::wstring wide(const std::string& text) {
   return out;
 }
 
-void create_key(HKEY root, view v, const std::wstring& path) { opened_key key(root, v, path, true); }
+void create_key(HKEY root, view v, const std::wstring& path) {
+  opened_key key(root, v, path, true);
+}
 
 void set_string(HKEY root, view v, const std::wstring& path, const std::wstring& name,
                 const std::wstring& value) {

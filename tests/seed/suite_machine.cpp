@@ -7,6 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "replay/unique_handle.h"
 #include "tests/seed/product_cfg.h"
 #include "tests/seed/registry_edit.h"
 
@@ -21,7 +22,8 @@ const wchar_t kOtherProductCode[] = L"{9B1D3F57-2E48-4A6C-8D0B-7F5E1A3C9D62}";
 namespace {
 
 const wchar_t kUninstall[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const wchar_t kShellFolders[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t kShellFolders[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const wchar_t kClassesInstaller[] = L"SOFTWARE\\Classes\\Installer\\";
 const wchar_t kMachineInstaller[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\";
@@ -42,8 +44,9 @@ std::string shell_folder(int csidl) {
   return path;
 }
 
-std::string parent_of(const std::string& path) { return path.substr(0, path.rfind('\\')); }
-
+std::string parent_of(const std::string& path) {
+  return path.substr(0, path.rfind('\\'));
+}
 
 void make_folders(const std::string& path) {
   std::string partial;
@@ -171,8 +174,9 @@ void install_installer_stores(const machine_paths& m) {
   create_key(HKEY_LOCAL_MACHINE, v64, std::wstring(kClassesInstaller) + L"Products\\" + product);
   set_string(HKEY_LOCAL_MACHINE, v64, std::wstring(kClassesInstaller) + L"Products\\" + other,
              L"ProductName", L"Lantern Reader");
-  set_string(HKEY_LOCAL_MACHINE, v64, std::wstring(kSystemUserData) + L"Products\\" + product +
-             L"\\InstallProperties", L"DisplayName", L"Corvane");
+  set_string(HKEY_LOCAL_MACHINE, v64,
+             std::wstring(kSystemUserData) + L"Products\\" + product + L"\\InstallProperties",
+             L"DisplayName", L"Corvane");
   const std::wstring components = std::wstring(kSystemUserData) + L"Components\\";
   set_string(HKEY_LOCAL_MACHINE, v64, components + packed_guid(kComponentCode), product,
              installer_path(key_file));
@@ -201,20 +205,16 @@ void install_installer_stores(const machine_paths& m) {
 }
 
 void install_service(const std::wstring& name, const std::string& image) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  const replay::scoped_service_handle manager(
+      OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) throw std::runtime_error("cannot open the service manager");
-  SC_HANDLE service = CreateServiceW(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
-                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                     SERVICE_ERROR_NORMAL, wide("\"" + image + "\"").c_str(),
-                                     nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (!service) service = OpenServiceW(manager, name.c_str(), SERVICE_ALL_ACCESS);
-  if (!service) {
-    CloseServiceHandle(manager);
-    throw std::runtime_error("cannot create service " + narrow(name));
-  }
-  StartServiceW(service, 0, nullptr);
-  CloseServiceHandle(service);
-  CloseServiceHandle(manager);
+  replay::scoped_service_handle service(CreateServiceW(
+      manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+      SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, wide("\"" + image + "\"").c_str(), nullptr,
+      nullptr, nullptr, nullptr, nullptr));
+  if (!service) service.reset(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+  if (!service) throw std::runtime_error("cannot create service " + narrow(name));
+  StartServiceW(service.get(), 0, nullptr);
 }
 
 }  // namespace
@@ -258,30 +258,30 @@ namespace seed {
 namespace {
 
 void end_processes_named(const char* name) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const replay::scoped_snapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+  for (BOOL more = Process32First(snapshot.get(), &entry); more;
+       more = Process32Next(snapshot.get(), &entry)) {
     if (lstrcmpiA(entry.szExeFile, name) != 0) continue;
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    const replay::scoped_handle process(
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
     if (!process) continue;
-    TerminateProcess(process, 0);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
+    TerminateProcess(process.get(), 0);
+    WaitForSingleObject(process.get(), 5000);
   }
-  CloseHandle(snapshot);
 }
 
 void delete_service(const wchar_t* name) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  SC_HANDLE service = manager ? OpenServiceW(manager, name, SERVICE_ALL_ACCESS) : nullptr;
+  const replay::scoped_service_handle manager(
+      OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  const replay::scoped_service_handle service(
+      manager ? OpenServiceW(manager.get(), name, SERVICE_ALL_ACCESS) : nullptr);
   if (service) {
     SERVICE_STATUS status;
-    ControlService(service, SERVICE_CONTROL_STOP, &status);
-    DeleteService(service);
-    CloseServiceHandle(service);
+    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+    DeleteService(service.get());
   }
-  if (manager) CloseServiceHandle(manager);
 }
 
 }  // namespace
