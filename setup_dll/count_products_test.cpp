@@ -13,20 +13,13 @@
 #include <string>
 
 #include "setup_dll/module.h"
+#include "setup_dll/test_support.h"
 
 namespace {
 
 const wchar_t kScratch[] = L"Software\\CorvaneTest\\setupmate_count_products";
 const wchar_t kPlugin[] = L"Software\\Ravelins\\RediroZiredodOravez";
 const wchar_t kPlugins[] = L"Software\\Ravelins\\RediroZiredodOravez\\Registered Plugins";
-
-void create_key(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  ASSERT_EQ(
-      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-      ERROR_SUCCESS);
-  RegCloseKey(key);
-}
 
 // Leaves the key readable by no one; DELETE and WRITE_DAC stay so the fixture can clean up.
 void deny_reading(HKEY root, const std::wstring& path) {
@@ -41,15 +34,7 @@ void deny_reading(HKEY root, const std::wstring& path) {
 }
 
 std::string read_module_log() {
-  const std::wstring path = module().common_component + L"Logs\\Installer.log.txt";
-  std::string text;
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (file == nullptr) return text;
-  char buffer[4096];
-  size_t count = 0;
-  while ((count = fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, count);
-  fclose(file);
-  return text;
+  return read_file(module().common_component + L"Logs\\Installer.log.txt");
 }
 
 class CountProductsTest : public testing::Test {

@@ -10,49 +10,18 @@
 #include <cstdio>
 #include <string>
 
+#include "setup_dll/test_support.h"
+
 namespace {
 
 using custom_action = UINT(__stdcall*)(MSIHANDLE);
 
 const wchar_t kScratch[] = L"Software\\CorvaneTest\\setupmate_exports";
 
-std::wstring program_folder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring text = path;
-  return text.substr(0, text.rfind(L'\\') + 1);
-}
-
 std::wstring module_log_path() {
   wchar_t common[MAX_PATH] = {};
   SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common);
   return std::wstring(common) + L"\\Ravelins\\RediroZiredodOravez\\Logs\\Installer.log.txt";
-}
-
-std::string read_file(const std::wstring& path) {
-  std::string text;
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (file == nullptr) return text;
-  char buffer[4096];
-  size_t count = 0;
-  while ((count = fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, count);
-  fclose(file);
-  return text;
-}
-
-bool key_exists(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
-void create_key(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  ASSERT_EQ(
-      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-      ERROR_SUCCESS);
-  RegCloseKey(key);
 }
 
 class SetupmateExportsTest : public testing::Test {

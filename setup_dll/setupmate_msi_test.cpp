@@ -13,6 +13,8 @@
 #include <regex>
 #include <string>
 
+#include "setup_dll/test_support.h"
+
 namespace {
 
 const wchar_t kOkClsid[] = L"{6E0F4C2A-8B1D-4C55-9A3E-1F2B3C4D5E61}";
@@ -35,13 +37,6 @@ std::wstring env(const wchar_t* name) {
   return value;
 }
 
-std::wstring program_folder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring text = path;
-  return text.substr(0, text.rfind(L'\\') + 1);
-}
-
 // The regsvr32 that matches this program's (and so the DLL's) bitness.
 std::wstring system_regsvr32() {
   wchar_t folder[MAX_PATH] = {};
@@ -55,30 +50,7 @@ std::wstring system_regsvr32() {
   return std::wstring(folder) + L"\\regsvr32.exe";
 }
 
-std::string narrow(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string result(size > 0 ? size - 1 : 0, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &result[0], size, nullptr, nullptr);
-  return result;
-}
-
 // --- registry and files of this process's view ---
-
-bool key_exists(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
-void create_key(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  ASSERT_EQ(
-      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-      ERROR_SUCCESS)
-      << narrow(path);
-  RegCloseKey(key);
-}
 
 void set_shared_dll(const std::wstring& path) {
   DWORD count = 1;
@@ -104,17 +76,6 @@ void write_file(const std::wstring& path) {
   DWORD written = 0;
   WriteFile(file, "data", 4, &written, nullptr);
   CloseHandle(file);
-}
-
-std::string read_file(const std::wstring& path) {
-  std::string text;
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (file == nullptr) return text;
-  char buffer[4096];
-  size_t count = 0;
-  while ((count = fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, count);
-  fclose(file);
-  return text;
 }
 
 void remove_tree(const std::wstring& path) {
