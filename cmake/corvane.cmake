@@ -26,16 +26,21 @@ function(corvane_add_library name)
   target_link_libraries(${name} PUBLIC ${A_LIBS})
 endfunction()
 
-# One CTest fixture per prefix kind: the setup copies a pristine prefix, the cleanup ends its
-# wineserver so that a test run leaves none behind.
+# CTest fixture FIXTURE: its setup copies a pristine prefix of KIND to folder DIR below the prefix
+# root, its cleanup ends that prefix's wineserver so that a test run leaves none behind.
+function(corvane_define_prefix fixture kind dir)
+  add_test(NAME ${fixture}_setup
+           COMMAND "${CORVANE_TOOLS}/prefix.sh" create "${CORVANE_PREFIX_ROOT}/${dir}" ${kind})
+  set_tests_properties(${fixture}_setup PROPERTIES FIXTURES_SETUP ${fixture} RUN_SERIAL TRUE)
+  add_test(NAME ${fixture}_cleanup
+           COMMAND "${CORVANE_TOOLS}/prefix.sh" kill "${CORVANE_PREFIX_ROOT}/${dir}")
+  set_tests_properties(${fixture}_cleanup PROPERTIES FIXTURES_CLEANUP ${fixture} RUN_SERIAL TRUE)
+endfunction()
+
+# The shared prefixes: one per kind.
 function(corvane_define_prefixes)
   foreach(kind ${CORVANE_PREFIX_KINDS})
-    add_test(NAME prefix_${kind}_setup
-             COMMAND "${CORVANE_TOOLS}/prefix.sh" create "${CORVANE_PREFIX_ROOT}/${kind}" ${kind})
-    set_tests_properties(prefix_${kind}_setup PROPERTIES FIXTURES_SETUP prefix_${kind} RUN_SERIAL TRUE)
-    add_test(NAME prefix_${kind}_cleanup
-             COMMAND "${CORVANE_TOOLS}/prefix.sh" kill "${CORVANE_PREFIX_ROOT}/${kind}")
-    set_tests_properties(prefix_${kind}_cleanup PROPERTIES FIXTURES_CLEANUP prefix_${kind} RUN_SERIAL TRUE)
+    corvane_define_prefix(prefix_${kind} ${kind} ${kind})
   endforeach()
 endfunction()
 
@@ -49,17 +54,6 @@ function(corvane_test_environment out kind dir)
       "CORVANE_BINARY_DIR=${CMAKE_BINARY_DIR}"
       "CORVANE_PREFIX_KIND=${kind}"
       PARENT_SCOPE)
-endfunction()
-
-# A prefix of the test's own, fresh from the pristine copy, for a test that must see a machine
-# no other test has touched (it compares everything a machine-wide scan finds).
-function(corvane_define_private_prefix fixture kind dir)
-  add_test(NAME ${fixture}_setup
-           COMMAND "${CORVANE_TOOLS}/prefix.sh" create "${CORVANE_PREFIX_ROOT}/${dir}" ${kind})
-  set_tests_properties(${fixture}_setup PROPERTIES FIXTURES_SETUP ${fixture} RUN_SERIAL TRUE)
-  add_test(NAME ${fixture}_cleanup
-           COMMAND "${CORVANE_TOOLS}/prefix.sh" kill "${CORVANE_PREFIX_ROOT}/${dir}")
-  set_tests_properties(${fixture}_cleanup PROPERTIES FIXTURES_CLEANUP ${fixture} RUN_SERIAL TRUE)
 endfunction()
 
 # corvane_register_test(name COMMAND ... PREFIXES win64 [win32] [SERIAL] [PRIVATE_PREFIX]
@@ -79,9 +73,11 @@ function(corvane_register_test name)
     set(dir ${kind})
     set(fixture prefix_${kind})
     if(A_PRIVATE_PREFIX)
+      # A fresh prefix of the test's own, for a test that must see a machine no other test has
+      # touched (it compares everything a machine-wide scan finds).
       set(dir ${name}_${kind})
       set(fixture prefix_${name}_${kind})
-      corvane_define_private_prefix(${fixture} ${kind} ${dir})
+      corvane_define_prefix(${fixture} ${kind} ${dir})
     endif()
     add_test(NAME ${name}_${kind} COMMAND ${A_COMMAND})
     corvane_test_environment(env ${kind} ${dir})

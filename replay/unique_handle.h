@@ -24,9 +24,22 @@ namespace handle_traits {
 // Each kind names its handle type, the value an empty owner holds, which values are handles
 // at all, and how one is closed.
 
-struct kernel {
-  using type = HANDLE;
+// Kinds whose open call fails with null.
+template <typename T>
+struct null_when_empty {
+  using type = T;
   static constexpr type invalid() { return nullptr; }
+  static bool is_valid(type value) { return value != nullptr; }
+};
+
+// Kinds whose open call fails with INVALID_HANDLE_VALUE.
+struct invalid_value_when_empty {
+  using type = HANDLE;
+  static type invalid() { return INVALID_HANDLE_VALUE; }
+  static bool is_valid(type value) { return value != INVALID_HANDLE_VALUE; }
+};
+
+struct kernel : null_when_empty<HANDLE> {
   static bool is_valid(type value) { return value != nullptr && value != INVALID_HANDLE_VALUE; }
   static void close(type value) { ::CloseHandle(value); }
 };
@@ -34,39 +47,24 @@ struct kernel {
 // A token is a kernel handle too; its own traits keep its owner a distinct type.
 struct token : kernel {};
 
-struct snapshot {
-  using type = HANDLE;
-  static type invalid() { return INVALID_HANDLE_VALUE; }
-  static bool is_valid(type value) { return value != INVALID_HANDLE_VALUE; }
+struct snapshot : invalid_value_when_empty {
   static void close(type value) { ::CloseHandle(value); }
 };
 
-struct service {
-  using type = SC_HANDLE;
-  static constexpr type invalid() { return nullptr; }
-  static bool is_valid(type value) { return value != nullptr; }
+struct service : null_when_empty<SC_HANDLE> {
   static void close(type value) { ::CloseServiceHandle(value); }
 };
 
-struct find {
-  using type = HANDLE;
-  static type invalid() { return INVALID_HANDLE_VALUE; }
-  static bool is_valid(type value) { return value != INVALID_HANDLE_VALUE; }
+struct find : invalid_value_when_empty {
   static void close(type value) { ::FindClose(value); }
 };
 
-struct loaded_module {
-  using type = HMODULE;
-  static constexpr type invalid() { return nullptr; }
-  static bool is_valid(type value) { return value != nullptr; }
+struct loaded_module : null_when_empty<HMODULE> {
   static void close(type value) { ::FreeLibrary(value); }
 };
 
 // Every non-null key is closed; predefined root keys are not singled out.
-struct registry_key {
-  using type = HKEY;
-  static constexpr type invalid() { return nullptr; }
-  static bool is_valid(type value) { return value != nullptr; }
+struct registry_key : null_when_empty<HKEY> {
   static void close(type value) { ::RegCloseKey(value); }
 };
 

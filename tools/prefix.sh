@@ -26,21 +26,25 @@ make_pristine() {
   ) 9>"$pristine_dir/.lock-$arch"
 }
 
+end_session() {
+  local dir="$1"
+  if [ -d "$dir" ] && WINEPREFIX="$dir" wineserver -k 2>/dev/null; then
+    WINEPREFIX="$dir" timeout 30 wineserver -w 2>/dev/null || true
+  fi
+}
+
 case "${1:-}" in
   create)
     dir="$2" arch="$3"
     make_pristine "$arch"
-    if [ -d "$dir" ]; then WINEPREFIX="$dir" wineserver -k 2>/dev/null || true; fi
+    end_session "$dir"
     rm -rf "$dir"
     mkdir -p "$(dirname "$dir")"
     cp -a "$pristine_dir/pristine-$arch" "$dir"
     rm -f "$dir/.complete"
     ;;
   kill)
-    dir="$2"
-    if [ -d "$dir" ] && WINEPREFIX="$dir" wineserver -k 2>/dev/null; then
-      WINEPREFIX="$dir" timeout 30 wineserver -w 2>/dev/null || true
-    fi
+    end_session "$2"
     ;;
   *)
     echo "usage: prefix.sh create DIR win64|win32 | kill DIR" >&2
