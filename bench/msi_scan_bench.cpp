@@ -1,7 +1,8 @@
-// Root-store scan benchmark ("--seed-only": only seeds): seeds the prefix with a large synthetic registry (once), then times,
-// in one run, locate_root_stores + list_installer_stores of each form against the bare recursive
-// walk of the same hives, checks that both find the same roots and stores with the same numbers
-// and log lines, and reports the registry calls per key. The last line is the native ratio.
+// Root-store scan benchmark ("--seed-only": only seeds): seeds the prefix with a large synthetic
+// registry (once), then times, in one run, locate_root_stores + list_installer_stores of each form
+// against the bare recursive walk of the same hives, checks that both find the same roots and
+// stores with the same numbers and log lines, and reports the registry calls per key. The last line
+// is the native ratio.
 #include <windows.h>
 
 #include <cstdint>
