@@ -48,6 +48,12 @@ struct machine_change {
 // cannot be read at all (the registry roots, drive C:, the service manager, the process list).
 machine_snapshot take_machine_snapshot();
 
+// Writes the snapshot to `path` as UTF-8 text, one "item<TAB>state" line each, and reads it back,
+// so that snapshots taken by two runs of a program can be compared. Throw std::runtime_error
+// when the file cannot be written or read.
+void save_snapshot(const machine_snapshot& snapshot, const std::wstring& path);
+machine_snapshot load_snapshot(const std::wstring& path);
+
 // The items whose state differs, in item order.
 std::vector<machine_change> compare(const machine_snapshot& before, const machine_snapshot& after);
 

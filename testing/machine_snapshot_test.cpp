@@ -178,4 +178,18 @@ TEST(machine_snapshot_compare, ListsAddedRemovedAndChangedItemsInOrder) {
             texts(compare(before, after)));
 }
 
+TEST(machine_snapshot_compare, SavedSnapshotReadsBackItemForItem) {
+  machine_snapshot saved;
+  saved.items = {{"key HKCU\\Software\\a\tb", "present"},
+                 {"value HKCU\\Software\\x [100%]", "\"line\nbreak\""},
+                 {"file C:\\a.txt", "5 bytes, attributes 0x20"}};
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + L"snapshot_round_trip.txt";
+  test_support::save_snapshot(saved, path);
+  const machine_snapshot loaded = test_support::load_snapshot(path);
+  DeleteFileW(path.c_str());
+  EXPECT_EQ(saved.items, loaded.items);
+}
+
 }  // namespace

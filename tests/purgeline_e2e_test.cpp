@@ -16,6 +16,8 @@
 #include "tests/seed/product_cfg.h"
 #include "tests/seed/registry_edit.h"
 #include "tests/seed/suite_machine.h"
+#include "tests/seed/suite_scope.h"
+#include "testing/machine_snapshot.h"
 
 namespace {
 
@@ -128,9 +130,17 @@ protected:
   }
   void TearDown() override { seed::stop_suite_processes(); }
 
+  // Installs the suite, runs Purgeline and takes the inventory and the log. Whatever the
+  // scenario, the run may change nothing of the machine but the suite's own things.
   void install_and_run(const std::string& arguments = "") {
     seed::install_suite(options);
+    const test_support::machine_snapshot before = test_support::take_machine_snapshot();
     run_purgeline(arguments);
+    const test_support::machine_snapshot after = test_support::take_machine_snapshot();
+    for (const test_support::machine_change& change :
+         seed::changes_outside_the_suite(test_support::compare(before, after))) {
+      ADD_FAILURE() << "changed outside the suite: " << change.text();
+    }
     items = inventory_map();
     lines = log_texts();
   }

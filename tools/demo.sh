@@ -8,7 +8,7 @@ cd "$root"
 bash tools/bootstrap.sh >/dev/null || exit 1
 echo "==== building Purgeline (32-bit)"
 cmake --preset i686 >/dev/null || exit 1
-cmake --build --preset i686 -j "$(nproc)" --target Purgeline demo_seed demo_inventory >/dev/null || exit 1
+cmake --build --preset i686 -j "$(nproc)" --target Purgeline demo_seed demo_inventory demo_snapshot >/dev/null || exit 1
 
 export WINEPREFIX="$root/build/demo/win64"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -19,6 +19,7 @@ bash tools/prefix.sh create "$WINEPREFIX" win64 || exit 1
 echo "==== installing the demo Corvane suite"
 wine "$bin/demo_seed.exe" || { echo "seeding failed"; exit 1; }
 wine "$bin/demo_inventory.exe" >"$root/build/demo/before.txt"
+wine "$bin/demo_snapshot.exe" save 'Z:'"$root/build/demo/before.snapshot" | sed 's/^/  /'
 
 echo "==== running Purgeline.exe $*"
 wine "$bin/Purgeline.exe" "$@"
@@ -29,6 +30,7 @@ log="$(find "$WINEPREFIX/drive_c/users" -name CVPurgeline.log.txt | head -n 1)"
 sed 's/\r$//' "$log"
 
 wine "$bin/demo_inventory.exe" >"$root/build/demo/after.txt"
+wine "$bin/demo_snapshot.exe" save 'Z:'"$root/build/demo/after.snapshot" >/dev/null
 echo
 # Both inventories list the same items in the same order: "<item>: <state>".
 paste -d '\t' <(sed 's/\r$//' "$root/build/demo/before.txt") <(sed 's/\r$//' "$root/build/demo/after.txt") \
@@ -37,6 +39,9 @@ echo "==== what Purgeline changed (item: before -> after)"
 awk -F '\t' '$1 != $2 { n = index($2, ": "); a = substr($2, n + 2);
   m = index($1, ": "); print "  " substr($1, 1, m - 1) ": " substr($1, m + 2) " -> " a }' \
   "$root/build/demo/changes.tsv"
+echo "==== the whole machine, before -> after (every key, value, file, service and process)"
+wine "$bin/demo_snapshot.exe" compare 'Z:'"$root/build/demo/before.snapshot" \
+  'Z:'"$root/build/demo/after.snapshot"
 echo "==== what it left alone: the suite's neighbours (another vendor, the other registry view)"
 awk -F '\t' '$1 == $2 && ($1 ~ /Lantern|xcvus|64-bit view\)\\Software|32-bit view\)\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer|75F3D1B9|9A8B7C6D/) { print "  " $1 }' \
   "$root/build/demo/changes.tsv"
