@@ -14,8 +14,13 @@ bool image_name_matches(const std::wstring& candidate, const std::wstring& name)
 // starts with a quote ("\"C:\a b\x.exe\" -run" gives "C:\a b\x.exe"), else the whole text.
 std::wstring image_path_executable(const std::wstring& image_path);
 
-// True when the service command line `image_path` starts the executable `name`. A quoted command
-// line is judged by its quoted executable. An unquoted one matches when the whole text, or the
-// part before any blank, names `name`: the system reads "C:\a\x.exe -run" as x.exe with an
-// argument, and "C:\Program Files\x.exe" as a path with a blank.
+// The program that a service's command line starts, as Windows resolves it: the quoted text when
+// it starts with a quote; otherwise the text up to the first ".exe" (any case) followed by a
+// blank or the end, or, without such an ".exe", the text up to the first blank.
+// "C:\Program Files\Lantern\lhost.exe /watch C:\Corvane\cvus.exe" starts
+// "C:\Program Files\Lantern\lhost.exe".
+std::wstring image_path_program(const std::wstring& image_path);
+
+// True when the service command line `image_path` starts the executable `name`: only its program
+// (image_path_program) is judged, never its arguments.
 bool image_path_matches(const std::wstring& image_path, const std::wstring& name);

@@ -57,12 +57,32 @@ TEST(ImageNameTest, ServiceCommandLineMatchesByItsExecutable) {
       {L"C:\\Corvane\\xcvus.exe", false},
       {L"\"C:\\Corvane\\runner.exe\" C:\\Corvane\\cvus.exe", false},  // only an argument
       {L"C:\\Corvane\\runner.exe xcvus.exe", false},
+      // Unquoted, the program ends at the first ".exe" followed by a blank or the end: what
+      // follows it are arguments, whatever they name.
+      {L"C:\\Program Files\\Lantern\\lhost.exe /watch C:\\Corvane\\cvus.exe", false},
+      {L"C:\\Lantern\\lhost.exe C:\\Corvane\\cvus.exe", false},
+      {L"C:\\Lantern\\LHOST.EXE C:\\Corvane\\cvus.exe", false},
+      {L"C:\\My.exe Files\\cvus.exe", false},
+      {L"C:\\Program Files\\Corvane\\cvus.exe /run C:\\x.exe", true},
+      {L"C:\\Program Files\\Corvane\\CVUS.EXE", true},
+      {L"C:\\Corvane\\cvus.exe.bak -x", false},  // ".exe." ends no program
+      // Without such an ".exe", the program ends at the first blank.
+      {L"C:\\Corvane\\runner -x C:\\Corvane\\cvus", false},
+      {L"C:\\Corvane\\cvus", false},
       {L"\"C:\\Corvane\\cvus.exe", true},  // no closing quote: the rest is the path
       {L"", false},
   };
   for (const image_path_case& c : cases) {
     EXPECT_EQ(c.matches, image_path_matches(c.image_path, L"cvus.exe")) << c.image_path;
   }
+}
+
+TEST(ImageNameTest, ProgramOfCommandLine) {
+  EXPECT_EQ(L"C:\\a b\\x.exe", image_path_program(L"\"C:\\a b\\x.exe\" -run"));
+  EXPECT_EQ(L"C:\\Program Files\\x.EXE", image_path_program(L"C:\\Program Files\\x.EXE /y z.exe"));
+  EXPECT_EQ(L"C:\\a\\x.exec", image_path_program(L"C:\\a\\x.exec -run"));
+  EXPECT_EQ(L"C:\\a\\x", image_path_program(L"C:\\a\\x -run y.exe."));
+  EXPECT_EQ(L"", image_path_program(L""));
 }
 
 TEST(ImageNameTest, ExecutableOfCommandLine) {

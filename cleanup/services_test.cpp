@@ -15,10 +15,16 @@ namespace {
 using lines = std::vector<std::string>;
 
 // Bare Services keys in key-name order, so that a look-up that stopped at the first candidate
-// ending with the name (xcvfind.exe) or at an unreadable key would give the wrong answer.
+// ending with the name (xcvfind.exe), at one that names it only in an argument, or at an
+// unreadable key would give the wrong answer.
 class ServiceRegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Another vendor's service that is handed our executable as an argument: it starts lhost.exe.
+    m_services.add_key(L"CvTest_0_argument");
+    set_key_string(L"CvTest_0_argument", L"ImagePath", REG_EXPAND_SZ,
+                   L"C:\\Program Files\\Lantern\\lhost.exe /watch C:\\cv\\cvfind.exe");
+    set_key_string(L"CvTest_0_argument", L"DisplayName", REG_SZ, L"Lantern Watch");
     m_services.add_key(L"CvTest_1_noimage");
     m_services.add_key(L"CvTest_2_dword");
     set_key_dword(L"CvTest_2_dword", L"ImagePath", 5);
@@ -71,7 +77,8 @@ TEST_F(ServiceRegistryTest, KillDeletesMatchingKeysOneAtATimeAndSparesLongerName
   EXPECT_EQ((lines{"Service CvTest_4_nodisplay is killed", "Service CvTest_5_quoted is killed",
                    "Service CvTest_6_later is killed"}),
             log.texts());
-  for (const wchar_t* kept : {L"CvTest_1_noimage", L"CvTest_2_dword", L"CvTest_3_longer"}) {
+  for (const wchar_t* kept :
+       {L"CvTest_0_argument", L"CvTest_1_noimage", L"CvTest_2_dword", L"CvTest_3_longer"}) {
     EXPECT_TRUE(test_services::key_exists(kept)) << kept;
   }
 }

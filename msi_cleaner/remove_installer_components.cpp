@@ -29,6 +29,17 @@ std::wstring lower_ascii(std::wstring text) {
   return text;
 }
 
+// Whether the lowered key path names the lowered file name: an occurrence that starts the key
+// path or follows a "\" or "/". What follows the name does not matter (a ".bak" copy counts), but
+// "...\MyRavelinLauncher.exe" names another file.
+bool names_file(const std::wstring& key_path, const std::wstring& file_name) {
+  for (size_t at = key_path.find(file_name); at != std::wstring::npos;
+       at = key_path.find(file_name, at + 1)) {
+    if (at == 0 || key_path[at - 1] == L'\\' || key_path[at - 1] == L'/') return true;
+  }
+  return false;
+}
+
 // Deletes `subkey` below `parent`, the key alone: in the 64-bit view under WOW64 through
 // RegDeleteKeyExW, looked up anew for this one deletion; else with RegDeleteKeyW.
 LONG delete_key(HKEY parent, const std::wstring& subkey, bool wow64) {
@@ -100,7 +111,7 @@ void check_component(HKEY components, const std::wstring& sid, const std::wstrin
   }
   std::wstring key_path;
   if (!first_value_text(component_key.get(), key_path)) return;
-  if (lower_ascii(key_path).find(file_name) == std::wstring::npos) return;
+  if (!names_file(lower_ascii(key_path), file_name)) return;
   remove_first_subkey(component_key.get(), wow64);
   remove_component(sid, component, wow64);
 }

@@ -58,6 +58,12 @@ class RemoveInstallerComponentsTest : public ::testing::Test {
     key_path(kSid1, L"RavelinTestK4", L"C?\\Program Files\\Ravelin\\RavelinLauncher.exe", view);
     msi_test::create_key(HKEY_LOCAL_MACHINE, component(kSid1, L"RavelinTestK4\\A\\deep"), view);
     key_path(kSid2, L"RavelinTestK1", L"C:\\Ravelin\\RAVELINLAUNCHER.EXE", view);
+    // Other products' files whose names merely end in the framework's file name.
+    key_path(kSid1, L"RavelinTestK5", L"C:\\Program Files\\Other\\MyRavelinLauncher.exe", view);
+    key_path(kSid2, L"RavelinTestK5", L"C:/Other/my_ravelinlauncher.exe", view);
+    // The name at the start of the key path, or after a "/", is the file itself.
+    key_path(kSid2, L"RavelinTestK6", L"RavelinLauncher.exe", view);
+    key_path(kSid2, L"RavelinTestK7", L"C:/Ravelin/ravelinlauncher.exe", view);
   }
 
   bool exists(const std::wstring& sid, const std::wstring& name) {
@@ -68,7 +74,7 @@ class RemoveInstallerComponentsTest : public ::testing::Test {
   bool had_user_data_ = false;
 };
 
-TEST_F(RemoveInstallerComponentsTest, RemovesComponentsWhoseKeyPathContainsTheName) {
+TEST_F(RemoveInstallerComponentsTest, RemovesComponentsWhoseKeyPathNamesTheFile) {
   seed(view_);
   if (view_ != 0) key_path(kSid1, L"RavelinTestK1", L"C:\\x\\RavelinLauncher.exe", KEY_WOW64_32KEY);
   msi_test::log_capture log;
@@ -81,11 +87,15 @@ TEST_F(RemoveInstallerComponentsTest, RemovesComponentsWhoseKeyPathContainsTheNa
       "! ERROR remove component RavelinTestK3 failed: 5",
       "! ERROR remove subkey failed: 5",
       "! ERROR remove component RavelinTestK4 failed: 5",
-      kRemoved + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK1"};
+      kRemoved + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK1",
+      kRemoved + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK6",
+      kRemoved + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK7"};
   EXPECT_EQ(expected, log.lines());
   EXPECT_FALSE(exists(kSid1, L"RavelinTestK1"));
   EXPECT_FALSE(exists(kSid2, L"RavelinTestK1"));
   EXPECT_TRUE(exists(kSid1, L"RavelinTestK2"));
+  EXPECT_TRUE(exists(kSid1, L"RavelinTestK5"));
+  EXPECT_TRUE(exists(kSid2, L"RavelinTestK5"));
   // Only the first subkey is handled.
   EXPECT_FALSE(exists(kSid1, L"RavelinTestK3\\A"));
   EXPECT_TRUE(exists(kSid1, L"RavelinTestK3\\B"));

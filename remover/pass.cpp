@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "cleanup/folders.h"
+#include "cleanup/plain_name.h"
 #include "cleanup/processes.h"
 #include "cleanup/services.h"
 #include "cleanup/shell_folders.h"
@@ -30,14 +31,34 @@ void open_log(const std::string& base_name) {
 }
 
 // Runs one step whose failure (a shell folder that cannot be resolved, a folder walk that
-// fails) must end only that step; the failure is logged under the step's name.
+// fails, a log line that cannot be written) must end only that step; the failure is logged under
+// the step's name when the log still can be written. Nothing leaves it, so the pass always runs
+// to its end.
 template <class Step>
 void guarded(const char* where, Step step) {
   try {
     step();
   } catch (...) {
-    replay::log_exception(where);
+    try {
+      replay::log_exception(where);
+    } catch (...) {
+    }
   }
+}
+
+void empty_line() {
+  guarded("log", [] { replay::log_info("%s", ""); });
+}
+
+// The brand names folders below Program Files: one that is not a plain folder name ("", "..",
+// "a\b") would name another folder there, or Program Files itself.
+bool usable_brand(const std::string& brand_name) {
+  if (is_plain_name(brand_name)) return true;
+  replay::log_info(
+      "ATTENTION: brand name '%s' is not a plain folder name: the Program Files folders named by "
+      "it are kept",
+      printable(brand_name).c_str());
+  return false;
 }
 
 // The DisplayName of the product's Uninstall entry; empty when the entry or the value is
@@ -60,9 +81,8 @@ std::string low_bytes(const std::wstring& text) {
 void fall_back_to_default_install_location(product_uninstall_record& record,
                                            const std::string& default_brand) {
   if (!record.install_location.empty()) return;
-  guarded("install location fallback", [&] {
-    record.install_location = program_files_folder() + default_brand + "\\";
-  });
+  guarded("install location fallback",
+          [&] { record.install_location = program_files_folder() + default_brand + "\\"; });
 }
 
 void read_and_log_command_line(const std::string& command_line, run_settings& settings) {
@@ -75,11 +95,13 @@ void end_process_if_running(const std::string& name) {
   if (is_process_running(name)) close_process(name);
 }
 
-// Takes the product off the Dizavad's list and, when at most one product is left, removes the
-// update service, the Dizavad and the brand's Program Files folder if it became empty. An
-// unreadable list leaves the count unknown: then nothing shared is removed.
+// Takes the product off the Dizavad's list and, when no product uses the Dizavad any more,
+// removes the update service, the Dizavad and the brand's Program Files folder if it became
+// empty. TOOLKIT, the Dizavad's own entry, is no product (and QLPRO and MZPRO are one), so an
+// entry count of 1 may still be a product that needs all three. An unreadable list leaves the
+// count unknown: then nothing shared is removed.
 void unregister_and_remove_dizavad(const std::string& brand_name) {
-  std::unique_ptr<toolkit_remover> dizavad;
+  std::unique_ptr<toolkit31x_remover> dizavad;
   try {
     dizavad = std::make_unique<toolkit31x_remover>(L"Ravelins", L"Suite", L"Suite Service",
                                                    L"RavelinSuiteService.exe");
@@ -88,17 +110,35 @@ void unregister_and_remove_dizavad(const std::string& brand_name) {
     return;
   }
   dizavad->unregister_product_from_toolkit_31x(L"CVPRO");
-  replay::log_info("%s", "");
-  const int products = dizavad->count_products_registered_in_toolkit_31x();
+  empty_line();
+  const int products = dizavad->count_products_using_toolkit_31x();
   if (products == toolkit_remover::unknown_product_count) {
     replay::log_info("Registered products unknown: update service and Dizavad 3.1.x are kept");
     return;
   }
-  if (products > 1) return;
+  if (products != 0) return;
   remove_service("Corvane Update Service", "cvus.exe", true);
   dizavad->remove_toolkit_31x();
+  if (!usable_brand(brand_name)) return;
   guarded("remove_empty_folder()",
           [&] { remove_empty_folder(program_files_folder() + brand_name); });
+}
+
+void remove_brand_program_folder(const std::string& brand_name, const std::string& product) {
+  if (!usable_brand(brand_name)) return;
+  remove_folder(program_files_folder() + brand_name + "\\" + product);
+}
+
+// The install location comes from the product's Uninstall entry: only a full path of plain
+// folder names is used, so that it cannot name a drive's root or climb out with "..".
+void remove_install_location(const std::string& install_location) {
+  if (install_location.empty()) return;
+  if (!is_plain_path(install_location)) {
+    replay::log_info("ATTENTION: install location '%s' is not a plain folder path: it is kept",
+                     printable(install_location).c_str());
+    return;
+  }
+  remove_empty_folder(install_location);
 }
 
 void remove_application_data_folders(const std::string& product) {
@@ -120,32 +160,36 @@ void clean_installer_database(const std::wstring& upgrade_code) {
 
 }  // namespace
 
+// Every step and every line of the pass is guarded, so that the pass always runs to its end.
 int run_cleanup_pass(const std::string& command_line) {
-  bind_reg_delete_key_ex();
   run_settings settings;
-  const std::string display_name = low_bytes(display_name_or_empty("Corvane"));
+  std::string display_name;
   product_uninstall_record record("Corvane");
-  open_log(log_base_name());
+  guarded("bind_reg_delete_key_ex()", bind_reg_delete_key_ex);
+  guarded("read_display_name()",
+          [&] { display_name = low_bytes(display_name_or_empty("Corvane")); });
+  guarded("open_log()", [] { open_log(log_base_name()); });
 
-  search_product_info(record);
+  guarded("search_product_info()", [&] { search_product_info(record); });
   fall_back_to_default_install_location(record, settings.brand_name);
-  read_and_log_command_line(command_line, settings);
-  end_process_if_running("RavelinLauncher.exe");
-  end_process_if_running("cvagent.exe");
-  replay::log_info("%s", "");
-  unregister_and_remove_dizavad(settings.brand_name);
-  replay::log_info("%s", "");
-  clean_software_registry(L"Corvane");
+  guarded("read_command_line()", [&] { read_and_log_command_line(command_line, settings); });
+  guarded("close_process()", [] { end_process_if_running("RavelinLauncher.exe"); });
+  guarded("close_process()", [] { end_process_if_running("cvagent.exe"); });
+  empty_line();
+  guarded("toolkit31x_remover", [&] { unregister_and_remove_dizavad(settings.brand_name); });
+  empty_line();
+  guarded("clean_software_registry()", [] { clean_software_registry(L"Corvane"); });
   guarded("remove_guid_folders_with_client_files()", remove_guid_folders_with_client_files);
-  remove_start_menu_shortcuts(display_name, settings.brand_name);
-  remove_application_data_folders("Corvane");
-  guarded("remove_folder()",
-          [&] { remove_folder(program_files_folder() + settings.brand_name + "\\Corvane"); });
-  if (!record.install_location.empty()) remove_empty_folder(record.install_location);
+  guarded("remove_start_menu_shortcuts()",
+          [&] { remove_start_menu_shortcuts(display_name, settings.brand_name); });
+  guarded("remove_application_data_folders()", [] { remove_application_data_folders("Corvane"); });
+  guarded("remove_folder()", [&] { remove_brand_program_folder(settings.brand_name, "Corvane"); });
+  guarded("remove_empty_folder()", [&] { remove_install_location(record.install_location); });
   guarded("rmove_virtual_store()", rmove_virtual_store);
-  replay::log_info("%s", "");
-  clean_installer_database(L"{5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056}");
+  empty_line();
+  guarded("clean_installer_database()",
+          [] { clean_installer_database(L"{5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056}"); });
 
-  replay::log_shutdown();
+  guarded("log_shutdown()", replay::log_shutdown);
   return 0;
 }

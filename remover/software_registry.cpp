@@ -1,5 +1,6 @@
 #include "remover/software_registry.h"
 
+#include "cleanup/plain_name.h"
 #include "replay/log/log.h"
 #include "replay/registry2/key.h"
 
@@ -23,6 +24,31 @@ std::wstring lowered(std::wstring text) {
   return text;
 }
 
+bool is_hex_digit(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f');
+}
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with hexadecimal digits, 38 characters.
+bool is_guid_text(const std::wstring& text) {
+  const std::wstring form = L"{________-____-____-____-____________}";
+  if (text.size() != form.size()) return false;
+  for (size_t i = 0; i < form.size(); ++i) {
+    if (form[i] == L'_' ? !is_hex_digit(text[i]) : text[i] != form[i]) return false;
+  }
+  return true;
+}
+
+// The recorded product code, when it can select Uninstall entries by prefix: only a whole GUID
+// text can ("{" would select every GUID-named entry). Anything else is dropped; an empty code
+// quietly, another with an "ATTENTION: " line.
+std::wstring usable_product_code(const std::wstring& code) {
+  if (code.empty() || is_guid_text(code)) return code;
+  replay::log_info(
+      L"ATTENTION: product code '%s' is not a GUID: no Uninstall entry is chosen by it",
+      printable(code).c_str());
+  return std::wstring();
+}
+
 key open_uninstall() {
   return key(HKEY_LOCAL_MACHINE).open(kUninstall, false);
 }
@@ -36,9 +62,10 @@ void delete_uninstall_entry(key& uninstall, const std::wstring& entry) {
 // Phase 1: the entries named like the product or like the product code its own entry records.
 // Throws on the first failure.
 void delete_by_name_and_code(const std::wstring& name) {
-  const std::wstring code = key(HKEY_LOCAL_MACHINE)
-                                .open(std::wstring(kUninstall) + L"\\" + name, false)
-                                .get_string(std::wstring(L"Product Code"));
+  const std::wstring code =
+      usable_product_code(key(HKEY_LOCAL_MACHINE)
+                              .open(std::wstring(kUninstall) + L"\\" + name, false)
+                              .get_string(std::wstring(L"Product Code")));
   key uninstall = open_uninstall();
   for (const std::wstring& entry : uninstall.subkey_names()) {
     if (starts_with(entry, name) || starts_with(entry, code)) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cleanup/log_capture_test_util.h"
 #include "remover/registry_seed_test_util.h"
 
@@ -13,6 +15,10 @@ using lines = std::vector<std::string>;
 const wchar_t kCode[] = L"{5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056}";
 const std::string kEntryLine = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::string kRule(50, '=');
+
+std::string ascii(const std::wstring& text) {
+  return std::string(text.begin(), text.end());
+}
 
 // A machine with the product's Uninstall entries and Software keys, and decoys that stay.
 class SoftwareRegistryTest : public testing::Test {
@@ -154,6 +160,28 @@ TEST_F(SoftwareRegistryTest, EmptyNameSelectsNothing) {
   EXPECT_EQ((lines{"", "**** Cleaning SOFTWARE registry ****", kRule}), log.texts());
   EXPECT_TRUE(has_entry(L"CvTestKeep"));
   EXPECT_TRUE(has_software(HKEY_CURRENT_USER, L"CvTestKeep"));
+}
+
+// Only a whole GUID text chooses entries by prefix: "{" would choose every GUID-named entry.
+TEST_F(SoftwareRegistryTest, ProductCodeThatIsNoGuidSelectsNothingByCode) {
+  const std::wstring other = L"{9A8B7C6D-5E4F-4321-9876-FEDCBA987654}";
+  for (const wchar_t* code : {L"{", L"{5D0B7C3E", L"{5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F05G}",
+                              L"5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056"}) {
+    product_entry(code);
+    entry(other, L"Other Product");
+    entry(L"5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056 Keep", L"Other Product");
+    captured_log log;
+    clean_software_registry(L"Corvane");
+    const std::string narrow_code = ascii(code);
+    const lines texts = log.texts();
+    EXPECT_TRUE(log.contains("ATTENTION: product code '" + narrow_code +
+                             "' is not a GUID: no Uninstall entry is chosen by it"));
+    EXPECT_EQ(1, std::count(texts.begin(), texts.end(), kEntryLine + "Corvane"));
+    EXPECT_EQ(0, std::count(texts.begin(), texts.end(), kEntryLine + ascii(other)));
+    EXPECT_FALSE(has_entry(L"Corvane"));  // the product's own entry still goes
+    EXPECT_TRUE(has_entry(other));
+    EXPECT_TRUE(has_entry(L"5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056 Keep"));
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "remover/start_menu.h"
 
 #include "cleanup/folders.h"
+#include "cleanup/plain_name.h"
 #include "replay/log/log.h"
 #include "replay/registry2/key.h"
 
@@ -30,15 +31,27 @@ bool programs_folder(const start_menu_scope& scope, std::string* folder) {
   }
 }
 
-// A removal whose name part is empty would name the brand folder or the Programs folder
-// itself: it is skipped.
+// Whether `name` may name a folder inside the Programs folder. The display name comes from the
+// registry and the brand from the command line: "." or ".." or a name with a separator would
+// widen a removal to the Programs folder, the Start Menu or beyond. An empty name is skipped
+// quietly (the product's entry had no DisplayName); any other that is not one plain folder name
+// is named in the log.
+bool usable_name(const char* what, const std::string& name) {
+  if (name.empty()) return false;
+  if (is_plain_name(name)) return true;
+  replay::log_info(
+      "ATTENTION: %s '%s' is not a plain folder name: the Start-menu folders named by it are kept",
+      what, printable(name).c_str());
+  return false;
+}
+
 void remove_shortcut_folders(const std::string& programs, const std::string& display_name,
                              const std::string& brand_name) {
-  if (!brand_name.empty() && !display_name.empty()) {
-    remove_folder(programs + "\\" + brand_name + "\\" + display_name);
-  }
-  if (!display_name.empty()) remove_folder(programs + "\\" + display_name);
-  if (!brand_name.empty()) remove_empty_folder(programs + "\\" + brand_name);
+  const bool display = usable_name("display name", display_name);
+  const bool brand = usable_name("brand name", brand_name);
+  if (brand && display) remove_folder(programs + "\\" + brand_name + "\\" + display_name);
+  if (display) remove_folder(programs + "\\" + display_name);
+  if (brand) remove_empty_folder(programs + "\\" + brand_name);
 }
 
 void clean_scope(const start_menu_scope& scope, const std::string& display_name,

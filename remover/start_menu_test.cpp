@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cleanup/folder_fixture_test_util.h"
 #include "cleanup/log_capture_test_util.h"
 #include "remover/registry_seed_test_util.h"
@@ -105,6 +107,59 @@ TEST_F(StartMenuTest, EmptyDisplayNameNeverNamesTheBrandOrProgramsFolder) {
       log.texts());
   EXPECT_TRUE(exists(common_ + L"\\Ravelins\\Other\\keep.lnk"));
   EXPECT_TRUE(exists(user_ + L"\\keep.lnk"));
+}
+
+// A display name from the registry (or a brand from the command line) that is not one plain
+// folder name would widen a removal to the Programs folder, the Start Menu or beyond: every
+// removal that uses it is skipped and named in the log; the removals that do not use it still
+// run.
+TEST_F(StartMenuTest, NamesThatAreNotPlainFolderNamesWidenNoRemoval) {
+  struct name_case {
+    const char* display;
+    const char* brand;
+    bool display_plain;
+    bool brand_plain;
+  } cases[] = {
+      {".", "Ravelins", false, true},
+      {"..", "Ravelins", false, true},
+      {"Corvane\\..\\..", "Ravelins", false, true},
+      {"..\\Corvane", "Ravelins", false, true},
+      {"*", "Ravelins", false, true},
+      {"Corvane ", "Ravelins", false, true},
+      {"Corvane", "..", true, false},
+      {"Corvane", ".", true, false},
+      {".", "..", false, false},
+  };
+  for (const name_case& c : cases) {
+    SCOPED_TRACE(std::string(c.display) + " / " + c.brand);
+    make_file(common_ + L"\\keep.lnk");
+    make_file(common_ + L"\\Ravelins\\Other\\keep.lnk");
+    make_file(common_ + L"\\Ravelins\\Corvane\\a.lnk");
+    make_file(common_ + L"\\Corvane\\b.lnk");
+    make_file(user_ + L"\\keep.lnk");
+    make_file(user_ + L"\\..\\outside.lnk");
+    captured_log log;
+    remove_start_menu_shortcuts(c.display, c.brand);
+    EXPECT_TRUE(exists(common_ + L"\\keep.lnk"));
+    EXPECT_TRUE(exists(common_ + L"\\Ravelins\\Other\\keep.lnk"));
+    EXPECT_TRUE(exists(user_ + L"\\keep.lnk"));
+    EXPECT_TRUE(exists(user_ + L"\\..\\outside.lnk"));
+    // The suite's folders that a plain name still names go.
+    EXPECT_EQ(c.display_plain, !exists(common_ + L"\\Corvane"));
+    EXPECT_TRUE(exists(common_ + L"\\Ravelins\\Corvane\\a.lnk"));
+    const std::string display_line = "ATTENTION: display name '" + std::string(c.display) +
+                                     "' is not a plain folder name: the Start-menu folders "
+                                     "named by it are kept";
+    const std::string brand_line = "ATTENTION: brand name '" + std::string(c.brand) +
+                                   "' is not a plain folder name: the Start-menu folders named "
+                                   "by it are kept";
+    const lines texts = log.texts();
+    EXPECT_EQ(c.display_plain ? 0 : 2, std::count(texts.begin(), texts.end(), display_line));
+    EXPECT_EQ(c.brand_plain ? 0 : 2, std::count(texts.begin(), texts.end(), brand_line));
+    remove_forced(common_);
+    remove_forced(user_);
+    remove_forced(user_ + L"\\..\\outside.lnk");
+  }
 }
 
 }  // namespace

@@ -95,20 +95,28 @@ std::wstring read_display_name(const std::string& name) {
       .get_string(std::wstring(L"DisplayName"));
 }
 
+// Each part is guarded by itself: a log line that cannot be written costs neither the search
+// nor the closing check.
 void search_product_info(product_uninstall_record& record) {
-  replay::log_info("**** Search %s info ****", record.product_name.c_str());
-  replay::log_info("%s", "");
+  try {
+    replay::log_info("**** Search %s info ****", record.product_name.c_str());
+    replay::log_info("%s", "");
+  } catch (...) {
+  }
   try {
     const replay::registry2::key uninstall = open_uninstall();
     find_matching_entries(uninstall, record);
     read_entries(uninstall, record);
   } catch (...) {
   }
-  if (record.uninstall_keys.empty()) {
-    replay::log_info(
-        "ATTENTION: could not find keys about '%s' in "
-        "'HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall' !",
-        record.product_name.c_str());
+  try {
+    if (record.uninstall_keys.empty()) {
+      replay::log_info(
+          "ATTENTION: could not find keys about '%s' in "
+          "'HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall' !",
+          record.product_name.c_str());
+    }
+  } catch (...) {
   }
 }
 

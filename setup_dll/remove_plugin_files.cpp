@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "cleanup/plain_name.h"
 #include "cleanup/tree_removal.h"
 #include "replay/log/log.h"
 #include "replay/registry2/key.h"
@@ -85,6 +86,12 @@ void remove_listed_files(const std::wstring& data) {
   }
   const std::wstring x64_dir = dir + L"x64\\";
   for (const std::wstring& name : split_list(parameter(data, L"FILES"))) {
+    // A listed name is joined to DIR: "..\x.dll" or "C:\x.dll" would name a file elsewhere.
+    if (!is_plain_name(name)) {
+      replay::log_info(L"ATTENTION: '%ls' in FILES is not a plain file name: it is skipped",
+                       printable(name).c_str());
+      continue;
+    }
     remove_plugin_file(dir + name);
     remove_plugin_file(x64_dir + name);
   }

@@ -1,5 +1,6 @@
 // Dizavad 3.1.x: its SharedDLLs counters follow the number of products that use it.
 #include "replay/log/log.h"
+#include "toolkit/product_count.h"
 #include "toolkit/shareddlls_counters.h"
 #include "toolkit/toolkit31x_remover.h"
 
@@ -12,20 +13,11 @@ const wchar_t* const kCounterSuffixes[] = {L"\\RavelinLauncher", L"\\RavelinSuit
 
 }  // namespace
 
-// TOOLKIT is the framework's own entry, not a product; QLPRO and MZPRO share one installation.
-int toolkit31x_remover::count_products_using_toolkit() {
-  int count = count_products_registered_in_toolkit_31x();
-  if (count < 1) return count;
-  if (is_product_registered_in_toolkit_31x(L"TOOLKIT")) --count;
-  if (is_product_registered_in_toolkit_31x(L"QLPRO") &&
-      is_product_registered_in_toolkit_31x(L"MZPRO")) {
-    --count;
-  }
-  return count;
-}
-
 void toolkit31x_remover::fix_toolkit_counters_in_shareddlls() {
-  const int count = count_products_using_toolkit();
+  // Each registration check is logged here, as the repair has always shown them.
+  const int count = count_products_using_toolkit(
+      count_products_registered_in_toolkit_31x(),
+      [this](const std::wstring& code) { return is_product_registered_in_toolkit_31x(code); });
   if (count == unknown_product_count) {
     replay::log_info(
         "ATTENTION: Dizavad counters in SharedDLLs are left unchanged, as the "

@@ -50,13 +50,15 @@ std::string relative_to_profile(const std::string& path, const std::string& prof
 
 }  // namespace
 
+// The framework goes only when no product uses it any more: an entry left in product.cfg that
+// is a product (not TOOLKIT itself) keeps it, with its data and that product's registration.
 void toolkit31x_remover::remove_toolkit_31x() {
-  const int count = count_products_registered_in_toolkit_31x();
-  if (count == unknown_product_count) {
+  const int products = count_products_using_toolkit_31x();
+  if (products == unknown_product_count) {
     replay::log_info(
         "ATTENTION: Dizavad 3.1.x is left in place, as the products that use it are "
         "not known");
-  } else if (count <= 1) {
+  } else if (products == 0) {
     remove_code();
     remove_data();
     remove_registry_components();

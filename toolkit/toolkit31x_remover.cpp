@@ -8,12 +8,15 @@
 #include <exception>
 #include <utility>
 
+#include "cleanup/plain_name.h"
 #include "cleanup/shell_folders.h"
 #include "config/config_storage.h"
+#include "replay/exception/exception.h"
 #include "replay/log/log.h"
 #include "replay/log/log_exception.h"
 #include "replay/unicode/unicode.h"
 #include "toolkit/byte_strings.h"
+#include "toolkit/product_count.h"
 
 namespace {
 
@@ -48,23 +51,47 @@ std::wstring toolkit31x_remover::get_product_cfg_path() {
          L"\\product.cfg";
 }
 
-int toolkit31x_remover::count_products_registered_in_toolkit_31x() {
+// The codes of product.cfg's entries, in file order, with the count lines; false when the list
+// exists but cannot be read. A list that does not exist has no entries.
+bool toolkit31x_remover::read_registered_codes(std::vector<std::wstring>& codes) {
   replay::log_info("Count products registered in Dizavad 3.1.x");
-  int count = 0;
+  codes.clear();
   try {
-    count = static_cast<int>(load_products(get_product_cfg_path()).m_products.size());
+    for (const auto& entry : load_products(get_product_cfg_path()).m_products) {
+      codes.push_back(entry.m_product_id);
+    }
   } catch (const config::file_not_found&) {
-    count = 0;
+    codes.clear();
   } catch (...) {
-    count = count_when_unreadable();
-  }
-  if (count == unknown_product_count) {
+    count_when_unreadable();
     replay::log_info("   number of products is unknown");
-  } else {
-    replay::log_info("   number of products = %d", count);
+    return false;
   }
+  replay::log_info("   number of products = %d", static_cast<int>(codes.size()));
+  return true;
+}
+
+int toolkit31x_remover::count_products_registered_in_toolkit_31x() {
+  std::vector<std::wstring> codes;
+  const int count =
+      read_registered_codes(codes) ? static_cast<int>(codes.size()) : unknown_product_count;
   replay::log_info("%s", "");
   return count;
+}
+
+// Reads the list once and asks it, without the logged registration checks of the counter repair.
+int toolkit31x_remover::count_products_using_toolkit_31x() {
+  std::vector<std::wstring> codes;
+  int products = unknown_product_count;
+  if (read_registered_codes(codes)) {
+    products = count_products_using_toolkit(
+        static_cast<int>(codes.size()), [&codes](const std::wstring& code) {
+          return std::find(codes.begin(), codes.end(), code) != codes.end();
+        });
+    replay::log_info("   number of products that use Dizavad 3.1.x = %d", products);
+  }
+  replay::log_info("%s", "");
+  return products;
 }
 
 // Called inside the handler of a failed load. Only a list that does not exist at all means that
@@ -120,18 +147,30 @@ std::wstring toolkit31x_remover::get_product_name(std::wstring product_code) {
   }
 }
 
+// The product's folder name from product.cfg. The file may have been written by anyone who could
+// write the folder it lies in: a name that is not one plain folder name ("..", "a\b") would put
+// the product's folder somewhere else, so it throws instead. An empty name (a code without entry)
+// stays empty.
+std::wstring toolkit31x_remover::product_folder_name(std::wstring product_code) {
+  const std::wstring name = get_product_name(std::move(product_code));
+  if (name.empty() || is_plain_name(name)) return name;
+  replay::log_info(L"ATTENTION: product name '%s' in product.cfg is not a plain folder name",
+                   printable(name).c_str());
+  throw replay::exception(std::string("product name is not a plain folder name"));
+}
+
 std::wstring toolkit31x_remover::get_product_install_folder(std::wstring product_code) {
-  return m_install_dir + get_product_name(std::move(product_code)) + L"\\";
+  return m_install_dir + product_folder_name(std::move(product_code)) + L"\\";
 }
 
 std::wstring toolkit31x_remover::get_product_appdata_folder(std::wstring product_code) {
   return widen_bytes(appdata_folder()) + m_vendor_folder + L"\\" +
-         get_product_name(std::move(product_code)) + L"\\";
+         product_folder_name(std::move(product_code)) + L"\\";
 }
 
 std::wstring toolkit31x_remover::get_product_common_data_folder(std::wstring product_code) {
   return widen_bytes(common_appdata_folder()) + m_vendor_folder + L"\\" +
-         get_product_name(std::move(product_code)) + L"\\";
+         product_folder_name(std::move(product_code)) + L"\\";
 }
 
 std::string toolkit31x_remover::read_user_email_from_toolkit_31x(std::wstring product_code) {

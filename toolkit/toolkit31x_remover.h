@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "toolkit/toolkit_remover.h"
 
@@ -20,10 +21,17 @@ class toolkit31x_remover : public toolkit_remover {
   std::wstring get_product_name(std::wstring product_code) override;
   void unregister_product_from_toolkit_31x(std::wstring product_code) override;
   void remove_toolkit_31x() override;
-  // The folder getters throw replay::exception when a shell folder cannot be resolved.
+  // The folder getters throw replay::exception when a shell folder cannot be resolved, and when
+  // the product's name in product.cfg is not one plain folder name (logged as "ATTENTION: ").
   std::wstring get_product_install_folder(std::wstring product_code) override;
   std::wstring get_product_appdata_folder(std::wstring product_code) override;
   std::wstring get_product_common_data_folder(std::wstring product_code) override;
+
+  // The number of products that still use the framework, counted as the counter repair counts
+  // them (TOOLKIT not counted, QLPRO and MZPRO together counted once): 0 means that the framework
+  // may go. unknown_product_count when product.cfg exists but cannot be read. Logs the entry
+  // count as count_products_registered_in_toolkit_31x() does, and this number after it.
+  int count_products_using_toolkit_31x();
 
   // Sets the SharedDLLs counters of the framework's four programs to the number of products that
   // still use it (TOOLKIT itself not counted, QLPRO and MZPRO together counted once) and deletes
@@ -36,7 +44,8 @@ class toolkit31x_remover : public toolkit_remover {
 
  private:
   int count_when_unreadable();
-  int count_products_using_toolkit();
+  bool read_registered_codes(std::vector<std::wstring>& codes);
+  std::wstring product_folder_name(std::wstring product_code);
   void remove_code();
   void remove_data();
   void remove_registry_components();

@@ -17,6 +17,7 @@
 #include "config/archive_text.h"
 #include "config/protected_file.h"
 #include "gtest/gtest.h"
+#include "replay/exception/exception.h"
 #include "replay/unicode/unicode.h"
 #include "toolkit/toolkit31x_fixture_test_util.h"
 
@@ -469,6 +470,80 @@ TEST_F(toolkit31x_remover_test, falls_back_when_the_service_program_fails) {
     EXPECT_FALSE(install_files_left());
     fx::remove_all();
     DeleteFileW(temp_file(L"tk_standin_record.txt").c_str());
+  }
+}
+
+// The framework's fate follows the products that use it, counted as the counter repair counts
+// them: TOOLKIT is no product, QLPRO and MZPRO together are one. The entry count stays logged.
+TEST_F(toolkit31x_remover_test, counts_the_products_that_use_the_framework) {
+  struct {
+    std::vector<product> products;
+    int entries;
+    int products_using;
+  } cases[] = {
+      {{}, 0, 0},
+      {{{L"TOOLKIT", L"Dizavad"}}, 1, 0},
+      {{{L"QLPRO", L"Q"}}, 1, 1},
+      {{{L"QLPRO", L"Q"}, {L"MZPRO", L"M"}}, 2, 1},
+      {{{L"TOOLKIT", L"Dizavad"}, {L"QLPRO", L"Q"}, {L"MZPRO", L"M"}}, 3, 1},
+      {{{L"MZPRO", L"M"}, {L"TOOLKIT", L"Dizavad"}}, 2, 1},
+      {{{L"TOOLKIT", L"Dizavad"}, {L"CVPRO", L"Corvane"}, {L"QLPRO", L"Q"}}, 3, 2},
+      {{{L"toolkit", L"Dizavad"}}, 1, 1},  // codes match exactly
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entries);
+    fx::write_products(m_cfg, c.products);
+    captured_log log;
+    EXPECT_EQ(c.products_using, m_remover->count_products_using_toolkit_31x());
+    EXPECT_EQ((std::vector<std::string>{"Count products registered in Dizavad 3.1.x",
+                                        "   number of products = " + std::to_string(c.entries),
+                                        "   number of products that use Dizavad 3.1.x = " +
+                                            std::to_string(c.products_using),
+                                        ""}),
+              log.texts());
+  }
+  config::write_raw_file(m_cfg, "not a protected archive");
+  captured_log log;
+  EXPECT_EQ(toolkit_remover::unknown_product_count, m_remover->count_products_using_toolkit_31x());
+  EXPECT_FALSE(log.contains("number of products that use"));
+}
+
+// CVPRO was registered beside another product and no TOOLKIT entry: one entry is left, and it
+// is a product that still needs the framework, its data (product.cfg with its registration) and
+// its counters.
+TEST_F(toolkit31x_remover_test, keeps_the_framework_for_the_one_product_left) {
+  seed_framework(true);
+  use_standin(0, 0);
+  fx::write_products(m_cfg, {{L"CVPRO", L"Corvane"}, {L"QLPRO", L"Q"}});
+  captured_log log;
+  m_remover->unregister_product_from_toolkit_31x(L"CVPRO");
+  m_remover->remove_toolkit_31x();
+  EXPECT_EQ((std::vector<product>{{L"QLPRO", L"Q"}}), fx::read_products(m_cfg));
+  EXPECT_TRUE(install_files_left());
+  EXPECT_TRUE(fx::exists(m_install + L"Languages\\en.lng"));
+  EXPECT_TRUE(fx::exists(fx::appdata() + L"Ravelins\\Suite\\user.dat"));
+  EXPECT_TRUE(fx::exists(fx::other_profile_suite_folder()));
+  EXPECT_EQ(5u, fx::components().size());
+  EXPECT_FALSE(fx::exists(temp_file(L"tk_standin_record.txt")));
+  for (const auto& [name, count] : fx::counters(KEY_WOW64_32KEY)) {
+    EXPECT_EQ(name.find(L"Ravelins.txt") == std::wstring::npos ? 1u : 3u, count);
+  }
+  EXPECT_TRUE(log.contains("   number of products that use Dizavad 3.1.x = 1"));
+  EXPECT_FALSE(log.contains("Let's remove"));
+}
+
+// A product name in product.cfg that is not one plain folder name would put the product's
+// folders elsewhere: the folder getters refuse it and name it in the log.
+TEST_F(toolkit31x_remover_test, product_names_that_are_not_plain_folder_names_name_no_folder) {
+  for (const wchar_t* name : {L"..", L".", L"..\\..\\Windows", L"a/b", L"Corvane."}) {
+    fx::write_products(m_cfg, {{L"CVPRO", name}});
+    captured_log log;
+    EXPECT_THROW(m_remover->get_product_install_folder(L"CVPRO"), replay::exception);
+    EXPECT_THROW(m_remover->get_product_appdata_folder(L"CVPRO"), replay::exception);
+    EXPECT_THROW(m_remover->get_product_common_data_folder(L"CVPRO"), replay::exception);
+    EXPECT_EQ("", m_remover->read_user_email_from_toolkit_31x(L"CVPRO"));
+    EXPECT_TRUE(log.contains("ATTENTION: product name '" + utf8(name) +
+                             "' in product.cfg is not a plain folder name"));
   }
 }
 

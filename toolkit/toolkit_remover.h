@@ -38,8 +38,9 @@ class toolkit_remover {
   // Erases the first entry with this code and writes the list back once; writes nothing when the
   // code is absent.
   virtual void unregister_product_from_toolkit_31x(std::wstring product_code) = 0;
-  // Removes the framework's code, data and installer components when at most one product is
-  // registered (never when the count is unknown), then repairs the SharedDLLs counters.
+  // Removes the framework's code, data and installer components when no product uses it any
+  // more (TOOLKIT, the framework's own entry, is no product; never when the count is unknown),
+  // then repairs the SharedDLLs counters.
   virtual void remove_toolkit_31x() = 0;
   // Folders of a product, each ending in a backslash; a code without entry gives the vendor-level
   // folder followed by one more backslash.

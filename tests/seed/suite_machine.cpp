@@ -205,19 +205,24 @@ void install_installer_stores(const machine_paths& m) {
 }
 
 void install_service(const std::wstring& name, const std::string& image) {
-  const replay::scoped_service_handle manager(
-      OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-  if (!manager) throw std::runtime_error("cannot open the service manager");
-  replay::scoped_service_handle service(CreateServiceW(
-      manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-      SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, wide("\"" + image + "\"").c_str(), nullptr,
-      nullptr, nullptr, nullptr, nullptr));
-  if (!service) service.reset(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
-  if (!service) throw std::runtime_error("cannot create service " + narrow(name));
-  StartServiceW(service.get(), 0, nullptr);
+  install_service_command_line(name, "\"" + image + "\"", true);
 }
 
 }  // namespace
+
+void install_service_command_line(const std::wstring& name, const std::string& command_line,
+                                  bool start) {
+  const replay::scoped_service_handle manager(
+      OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) throw std::runtime_error("cannot open the service manager");
+  replay::scoped_service_handle service(
+      CreateServiceW(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                     wide(command_line).c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!service) service.reset(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+  if (!service) throw std::runtime_error("cannot create service " + narrow(name));
+  if (start) StartServiceW(service.get(), 0, nullptr);
+}
 
 machine_paths current_machine() {
   machine_paths m;
@@ -272,6 +277,8 @@ void end_processes_named(const char* name) {
   }
 }
 
+}  // namespace
+
 void delete_service(const wchar_t* name) {
   const replay::scoped_service_handle manager(
       OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -283,8 +290,6 @@ void delete_service(const wchar_t* name) {
     DeleteService(service.get());
   }
 }
-
-}  // namespace
 
 void stop_suite_processes() {
   delete_service(L"Corvane Update Service");

@@ -120,9 +120,11 @@ bool is_wine_housekeeping(const machine_change& change) {
 }  // namespace
 
 std::vector<test_support::machine_change> changes_outside_the_suite(
-    const std::vector<test_support::machine_change>& changes) {
+    const std::vector<test_support::machine_change>& changes,
+    const std::vector<std::string>& also_the_suites) {
   const machine_paths m = current_machine();
-  const std::vector<std::string> paths = suite_paths(m);
+  std::vector<std::string> paths = suite_paths(m);
+  paths.insert(paths.end(), also_the_suites.begin(), also_the_suites.end());
   return test_support::unexpected_changes(changes, [&](const machine_change& change) {
     for (const std::string& path : paths) {
       if (item_within(change.item, path)) return true;

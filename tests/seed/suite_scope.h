@@ -3,14 +3,17 @@
 // start and end. Everything else on the machine must come through a run unchanged.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "testing/machine_snapshot.h"
 
 namespace seed {
 
-// The changes that are not the suite's.
+// The changes that are not the suite's. `also_the_suites` names further keys, folders, services
+// or processes (as the snapshot names them) that a scenario seeded as the suite's.
 std::vector<test_support::machine_change> changes_outside_the_suite(
-    const std::vector<test_support::machine_change>& changes);
+    const std::vector<test_support::machine_change>& changes,
+    const std::vector<std::string>& also_the_suites = {});
 
 }  // namespace seed
