@@ -75,17 +75,17 @@ TEST_F(CountProductsTest, ModuleNamesComeFromTheStringTable) {
 }
 
 TEST_F(CountProductsTest, MissingKeysMeanNoUser) {
-  EXPECT_EQ(count_products(), 0);  // no Software\Ravelins at all
+  EXPECT_EQ(count_products(product_scope::current_user), 0);  // no Software\Ravelins at all
   create_key(m_scratch, kPlugin);
-  EXPECT_EQ(count_products(), 0);  // no Registered Plugins
+  EXPECT_EQ(count_products(product_scope::current_user), 0);  // no Registered Plugins
   create_key(m_scratch, kPlugins);
-  EXPECT_EQ(count_products(), 0);  // an empty list
+  EXPECT_EQ(count_products(product_scope::current_user), 0);  // an empty list
 }
 
 TEST_F(CountProductsTest, CountsTheRegisteredProducts) {
   create_key(m_scratch, std::wstring(kPlugins) + L"\\Corvane");
   create_key(m_scratch, std::wstring(kPlugins) + L"\\Corvane Mail");
-  EXPECT_EQ(count_products(), 2);
+  EXPECT_EQ(count_products(product_scope::current_user), 2);
   const std::string line = "[" + std::to_string(GetCurrentProcessId()) +
                            "] Rediro Ziredod oravez is installed in 2 product(s)\r\n";
   EXPECT_NE(read_module_log().find(line), std::string::npos) << read_module_log();
@@ -94,9 +94,49 @@ TEST_F(CountProductsTest, CountsTheRegisteredProducts) {
 TEST_F(CountProductsTest, AnUnreadableListMeansInUse) {
   create_key(m_scratch, kPlugins);
   deny_reading(m_scratch, kPlugins);
-  EXPECT_NE(count_products(), 0);
+  EXPECT_NE(count_products(product_scope::current_user), 0);
   EXPECT_NE(read_module_log().find("Cannot read the products that use Rediro Ziredod oravez"),
             std::string::npos);
+}
+
+// Products of other users, in hives of their own under HKEY_USERS (made-up user ids: Wine lets
+// keys be created there directly).
+class OtherUsersTest : public CountProductsTest {
+ protected:
+  void TearDown() override {
+    for (const wchar_t* hive : {kOtherUser, kUnreadableUser}) {
+      RegDeleteKeyW(HKEY_USERS, (std::wstring(hive) + L"\\" + kPlugins).c_str());
+      RegDeleteTreeW(HKEY_USERS, hive);
+    }
+    CountProductsTest::TearDown();
+  }
+  static constexpr const wchar_t* kOtherUser = L"S-1-5-21-1111-2222-3333-1001";
+  static constexpr const wchar_t* kUnreadableUser = L"S-1-5-21-1111-2222-3333-1002";
+};
+
+TEST_F(OtherUsersTest, TheirProductsCountForTheMachineOnly) {
+  create_key(HKEY_USERS, std::wstring(kOtherUser) + L"\\" + kPlugins + L"\\Corvane Mail");
+  EXPECT_EQ(count_products(product_scope::current_user), 0);
+  EXPECT_EQ(count_products(product_scope::all_users), 1);
+  EXPECT_NE(read_module_log().find("] Rediro Ziredod oravez is installed in 1 product(s) of the "
+                                   "users under HKEY_USERS, so it is kept\r\n"),
+            std::string::npos)
+      << read_module_log();
+  // The current user's own products are counted once.
+  create_key(m_scratch, std::wstring(kPlugins) + L"\\Corvane");
+  EXPECT_EQ(count_products(product_scope::all_users), 1);
+}
+
+TEST_F(OtherUsersTest, AnUnreadableHiveMeansInUse) {
+  create_key(HKEY_USERS, std::wstring(kOtherUser) + L"\\Software");
+  create_key(HKEY_USERS, std::wstring(kUnreadableUser) + L"\\" + kPlugins);
+  deny_reading(HKEY_USERS, std::wstring(kUnreadableUser) + L"\\" + kPlugins);
+  EXPECT_EQ(count_products(product_scope::current_user), 0);
+  EXPECT_EQ(count_products(product_scope::all_users), -1);
+  EXPECT_NE(read_module_log().find("Cannot read the products that use Rediro Ziredod oravez in "
+                                   "HKEY_USERS\\S-1-5-21-1111-2222-3333-1002 ("),
+            std::string::npos)
+      << read_module_log();
 }
 
 }  // namespace

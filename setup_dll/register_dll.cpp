@@ -5,10 +5,9 @@
 #include <string>
 
 #include "cleanup/launch.h"
-#include "replay/log/log.h"
-#include "replay/registry2/key.h"
 #include "setup_dll/action_boundary.h"
 #include "setup_dll/custom_action_data.h"
+#include "setup_dll/registration_proof.h"
 #include "setup_dll/setupmate.h"
 #include "setup_dll/system_program.h"
 
@@ -24,29 +23,6 @@ std::wstring folder_of(const std::wstring& path) {
 std::uint32_t run_regsvr32(const std::wstring& dll) {
   return launch_and_wait_for_exit_code(system_program(L"regsvr32.exe"), L"/s \"" + dll + L"\"",
                                        folder_of(dll));
-}
-
-bool hkcr_key_exists(const std::wstring& subkey) {
-  try {
-    replay::registry2::key root(HKEY_CLASSES_ROOT);
-    replay::registry2::key proof = root.open(subkey, false);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
-// A failed registration still counts when the key it should have written is there.
-UINT check_registration(const std::wstring& subkey) {
-  if (hkcr_key_exists(subkey)) {
-    replay::log_info(
-        L"regsvr32 failed, but 'HKEY_CLASSES_ROOT\\%s' is there, so we assume that dll is "
-        L"registered",
-        subkey.c_str());
-    return ERROR_SUCCESS;
-  }
-  replay::log_info(L"regsvr32 failed, and 'HKEY_CLASSES_ROOT\\%s' is not found", subkey.c_str());
-  return ERROR_INSTALL_FAILURE;
 }
 
 }  // namespace

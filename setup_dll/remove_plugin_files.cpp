@@ -1,108 +1,18 @@
 // remove_mutual_plugin_files: unregisters and deletes the plug-in's DLLs and their SharedDLLs
-// values once no product uses the plug-in.
+// values once no product of any loaded user uses the plug-in.
 #include <windows.h>
 
-#include <shellapi.h>
-
-#include <string>
-
-#include "cleanup/plain_name.h"
-#include "cleanup/tree_removal.h"
 #include "replay/log/log.h"
-#include "replay/registry2/key.h"
-#include "replay/unique_handle.h"
 #include "setup_dll/action_boundary.h"
 #include "setup_dll/custom_action_data.h"
 #include "setup_dll/mutual_plugin.h"
+#include "setup_dll/plugin_files.h"
 #include "setup_dll/setupmate.h"
-#include "setup_dll/system_program.h"
-
-namespace {
-
-// Starts the system's regsvr32 with "/u /s" on `path` and waits for it; the exit code is only
-// logged.
-void unregister(const std::wstring& path) {
-  const std::wstring parameters = L"/u /s \"" + path + L"\"";
-  std::wstring program;
-  try {
-    program = system_program(L"regsvr32.exe");
-  } catch (...) {
-  }
-  SHELLEXECUTEINFOW info = {};
-  info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
-  info.lpVerb = L"open";
-  info.lpFile = program.c_str();
-  info.lpParameters = parameters.c_str();
-  info.nShow = SW_SHOWNORMAL;
-  if (program.empty() || !ShellExecuteExW(&info)) {
-    replay::log_info("Error to run regsvr32");
-    return;
-  }
-  replay::scoped_handle process(info.hProcess);
-  DWORD exit_code = static_cast<DWORD>(-1);
-  if (process.get() != nullptr && WaitForSingleObject(process.get(), INFINITE) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.get(), &exit_code);
-  }
-  replay::log_info(L"Regsvr32 for %s completed (exit code: %d)", path.c_str(),
-                   static_cast<int>(exit_code));
-}
-
-void delete_file(const std::wstring& path) {
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (DeleteFileW(path.c_str())) {
-    replay::log_info(L"   %ls removed", path.c_str());
-  } else {
-    const DWORD error = GetLastError();
-    replay::log_info(L"FAILED TO remove '%ls': %d !", path.c_str(), static_cast<int>(error));
-  }
-}
-
-void delete_shared_dll_value(const std::wstring& path) {
-  replay::registry2::key root(HKEY_LOCAL_MACHINE);
-  replay::registry2::key shared =
-      root.open(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", false);
-  shared.delete_value(path);
-}
-
-// One file in one folder; any failure ends only this item, silently.
-void remove_plugin_file(const std::wstring& path) {
-  try {
-    if (entry_exists(path)) {
-      unregister(path);
-      delete_file(path);
-    }
-    delete_shared_dll_value(path);
-  } catch (...) {
-  }
-}
-
-void remove_listed_files(const std::wstring& data) {
-  const std::wstring dir = parameter(data, L"DIR");
-  if (dir.empty()) {
-    // File names alone would be taken relative to the installer's working folder.
-    replay::log_info("DIR is not given: no file is removed");
-    return;
-  }
-  const std::wstring x64_dir = dir + L"x64\\";
-  for (const std::wstring& name : split_list(parameter(data, L"FILES"))) {
-    // A listed name is joined to DIR: "..\x.dll" or "C:\x.dll" would name a file elsewhere.
-    if (!is_plain_name(name)) {
-      replay::log_info(L"ATTENTION: '%ls' in FILES is not a plain file name: it is skipped",
-                       printable(name).c_str());
-      continue;
-    }
-    remove_plugin_file(dir + name);
-    remove_plugin_file(x64_dir + name);
-  }
-  RemoveDirectoryW(x64_dir.c_str());
-}
-
-}  // namespace
 
 extern "C" UINT __stdcall remove_mutual_plugin_files(MSIHANDLE install) {
   try {
-    if (count_products() != 0) return ERROR_SUCCESS;
+    // The files belong to the machine: every user's products count.
+    if (count_products(product_scope::all_users) != 0) return ERROR_SUCCESS;
     replay::log_info("Remove Rediro Ziredod oravez files");
     remove_listed_files(read_custom_action_data(install));
   } catch (...) {

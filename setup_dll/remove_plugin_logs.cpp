@@ -45,7 +45,7 @@ void remove_plugin_folders(const module_names& names) {
 
 extern "C" UINT __stdcall remove_mutual_plugin_logs(MSIHANDLE /*install*/) {
   try {
-    if (count_products() != 0) return ERROR_SUCCESS;
+    if (count_products(product_scope::all_users) != 0) return ERROR_SUCCESS;
     remove_plugin_folders(module());
   } catch (...) {
     report_exception("remove_mutual_plugin_logs");

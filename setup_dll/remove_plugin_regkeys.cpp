@@ -25,7 +25,7 @@ void remove_plugin_keys(const module_names& names) {
 extern "C" UINT __stdcall remove_mutual_plugin_regkeys(MSIHANDLE /*install*/) {
   try {
     replay::log_info("Remove Rediro Ziredod oravez reg keys");
-    if (count_products() != 0) return ERROR_SUCCESS;
+    if (count_products(product_scope::current_user) != 0) return ERROR_SUCCESS;
     remove_plugin_keys(module());
   } catch (...) {
     report_exception("remove_mutual_plugin_regkeys");

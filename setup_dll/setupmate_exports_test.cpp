@@ -55,13 +55,13 @@ class SetupmateExportsTest : public testing::Test {
   HMODULE m_dll = nullptr;
 };
 
-TEST_F(SetupmateExportsTest, MissingDataRegistersNothingAndAcceptsTheEmptyProofKey) {
-  // regsvr32 fails on the empty name; the empty proof key names HKEY_CLASSES_ROOT itself.
-  EXPECT_EQ(call("register_dll_wi"), 0u);
+TEST_F(SetupmateExportsTest, MissingDataRegistersNothingAndFails) {
+  // regsvr32 fails on the empty name, and the empty proof key proves nothing (opening it would
+  // open HKEY_CLASSES_ROOT itself).
+  EXPECT_EQ(call("register_dll_wi"), static_cast<UINT>(ERROR_INSTALL_FAILURE));
   const std::string log = read_file(module_log_path());
   EXPECT_NE(log.find("regsvr32.exe\" /s \"\"\r\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("] regsvr32 failed, but 'HKEY_CLASSES_ROOT\\' is there, so we assume that "
-                     "dll is registered\r\n"),
+  EXPECT_NE(log.find("] regsvr32 failed, and 'HKEY_CLASSES_ROOT\\' is not found\r\n"),
             std::string::npos)
       << log;
 }
@@ -89,6 +89,23 @@ TEST_F(SetupmateExportsTest, ARegisteredProductKeepsTheKeys) {
   EXPECT_NE(log.find("] Rediro Ziredod oravez is installed in 1 product(s)\r\n"), std::string::npos)
       << log;
   EXPECT_EQ(log.find("Remove Rediro Ziredod oravez files"), std::string::npos) << log;
+}
+
+TEST_F(SetupmateExportsTest, AnotherUsersProductKeepsTheFilesNotTheUsersKeys) {
+  // A made-up user's hive under HKEY_USERS (Wine lets keys be created there directly).
+  const std::wstring other = L"S-1-5-21-1111-2222-3333-1003";
+  create_key(HKEY_USERS,
+             other + L"\\Software\\Ravelins\\RediroZiredodOravez\\Registered Plugins\\Corvane");
+  create_key(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez\\Settings");
+
+  EXPECT_EQ(call("remove_mutual_plugin_files"), 0u);
+  EXPECT_EQ(call("remove_mutual_plugin_regkeys"), 0u);
+
+  RegDeleteTreeW(HKEY_USERS, other.c_str());
+  const std::string log = read_file(module_log_path());
+  EXPECT_EQ(log.find("Remove Rediro Ziredod oravez files"), std::string::npos) << log;
+  // The current user's keys are the current user's to remove.
+  EXPECT_FALSE(key_exists(m_scratch, L"Software\\Ravelins"));
 }
 
 }  // namespace

@@ -1,0 +1,210 @@
+// remove_listed_files and the registration proof, in-process: a temporary program folder, a
+// scratch HKEY_LOCAL_MACHINE (RegOverridePredefKey) for the SharedDLLs values, and the module log
+// set up from this program's own copy of the DLL's string table.
+#include "setup_dll/plugin_files.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "cleanup/child_process_test_util.h"
+#include "replay/unique_handle.h"
+#include "setup_dll/module.h"
+#include "setup_dll/registration_proof.h"
+#include "setup_dll/test_support.h"
+
+namespace {
+
+const wchar_t kScratch[] = L"Software\\CorvaneTest\\setupmate_plugin_files";
+const wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+std::string module_log() {
+  return read_file(module().common_component + L"Logs\\Installer.log.txt");
+}
+
+void write_file(const std::wstring& path) {
+  replay::scoped_handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file.is_valid()) << narrow(path);
+}
+
+bool exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class PluginFilesTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { module_attach(GetModuleHandleW(nullptr)); }
+  static void TearDownTestSuite() { close_module_log(); }
+
+  void SetUp() override {
+    m_folder = std::make_unique<scratch_folder>();
+    m_dir = m_folder->path() + L"\\";
+    ASSERT_TRUE(CreateDirectoryW((m_dir + L"x64").c_str(), nullptr));
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+    create_key(HKEY_CURRENT_USER, std::wstring(kScratch) + L"\\" + kSharedDlls);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kScratch, 0, KEY_ALL_ACCESS, m_scratch.receive()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_scratch.get()), ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    m_scratch.reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+    m_folder.reset();
+  }
+
+  void set_shared_dll(const std::wstring& path) {
+    DWORD count = 1;
+    ASSERT_EQ(RegSetKeyValueW(m_scratch.get(), kSharedDlls, path.c_str(), REG_DWORD, &count,
+                              sizeof(count)),
+              ERROR_SUCCESS);
+  }
+  bool shared_dll_exists(const std::wstring& path) {
+    return RegGetValueW(m_scratch.get(), kSharedDlls, path.c_str(), RRF_RT_ANY, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS;
+  }
+
+  std::unique_ptr<scratch_folder> m_folder;
+  std::wstring m_dir;
+  replay::unique_hkey m_scratch;
+};
+
+TEST_F(PluginFilesTest, RemovesListedFilesOfBothFoldersAndTheirCounters) {
+  write_file(m_dir + L"a.dll");
+  write_file(m_dir + L"x64\\a.dll");
+  write_file(m_dir + L"held.dll");
+  write_file(m_dir + L"other.dll");  // not listed
+  for (const wchar_t* name : {L"a.dll", L"x64\\a.dll", L"missing.dll", L"other.dll"}) {
+    set_shared_dll(m_dir + name);
+  }
+  // Held open without FILE_SHARE_DELETE: it cannot be deleted.
+  replay::scoped_handle held(CreateFileW((m_dir + L"held.dll").c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held.is_valid());
+
+  remove_listed_files(L"DIR=" + m_dir + L";FILES=,a.dll,,held.dll,missing.dll,;");
+
+  const std::string log = module_log();
+  for (const wchar_t* name : {L"a.dll", L"x64\\a.dll"}) {
+    EXPECT_FALSE(exists(m_dir + name)) << narrow(name);
+    EXPECT_FALSE(shared_dll_exists(m_dir + name)) << narrow(name);
+    EXPECT_NE(log.find("]    " + narrow(m_dir + name) + " removed\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("] Regsvr32 for " + narrow(m_dir + name) + " completed (exit code: "),
+              std::string::npos)
+        << log;
+  }
+  EXPECT_FALSE(shared_dll_exists(m_dir + L"missing.dll"));
+  EXPECT_EQ(log.find("missing.dll completed"), std::string::npos) << log;
+  EXPECT_TRUE(exists(m_dir + L"held.dll"));
+  EXPECT_NE(log.find("] FAILED TO remove '" + narrow(m_dir) + "held.dll': 32 !\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_FALSE(exists(m_dir + L"x64"));
+  EXPECT_TRUE(exists(m_dir + L"other.dll"));
+  EXPECT_TRUE(shared_dll_exists(m_dir + L"other.dll"));
+}
+
+TEST_F(PluginFilesTest, AFileWhoseExistenceCannotBeToldKeepsItsCounter) {
+  // Run as root, Wine grants every file access, so the check is made to fail with a name the
+  // file system refuses (123) instead of access denied: both are "not known", not "not there".
+  write_file(m_dir + L"a.dll");
+  set_shared_dll(m_dir + L"a.dll");
+  set_shared_dll(m_dir + L"b?.dll");
+
+  remove_listed_files(L"DIR=" + m_dir + L";FILES=b?.dll,a.dll;");
+
+  EXPECT_TRUE(shared_dll_exists(m_dir + L"b?.dll"));
+  EXPECT_NE(module_log().find("Cannot tell whether '" + narrow(m_dir) +
+                              "b?.dll' exists (123): it and its SharedDLLs value are kept\r\n"),
+            std::string::npos)
+      << module_log();
+  // The next item is handled.
+  EXPECT_FALSE(exists(m_dir + L"a.dll"));
+  EXPECT_FALSE(shared_dll_exists(m_dir + L"a.dll"));
+}
+
+TEST_F(PluginFilesTest, ARelativeDirRemovesNothing) {
+  // Relative to the working folder, as the installer's would be.
+  wchar_t previous[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(m_dir.c_str()));
+  write_file(m_dir + L"x64\\a.dll");
+  set_shared_dll(L"x64\\a.dll");
+
+  for (const wchar_t* dir : {L"x64\\", L"\\", L"C:x64\\"}) {
+    remove_listed_files(L"DIR=" + std::wstring(dir) + L";FILES=a.dll;");
+    EXPECT_NE(module_log().find("] DIR '" + narrow(dir) +
+                                "' is not an absolute path: no file is removed\r\n"),
+              std::string::npos)
+        << module_log();
+  }
+  SetCurrentDirectoryW(previous);
+  EXPECT_TRUE(exists(m_dir + L"x64\\a.dll"));
+  EXPECT_TRUE(shared_dll_exists(L"x64\\a.dll"));
+}
+
+TEST_F(PluginFilesTest, AListedNameThatIsNotAPlainFileNameIsSkipped) {
+  // "..\\" and a full path would name files outside DIR; the plain name after them still goes.
+  CreateDirectoryW((m_dir + L"sub").c_str(), nullptr);
+  write_file(m_dir + L"outside.dll");
+  write_file(m_dir + L"a.dll");
+  set_shared_dll(m_dir + L"outside.dll");
+  const std::wstring sub = m_dir + L"sub\\";
+
+  remove_listed_files(L"DIR=" + sub + L";FILES=..\\outside.dll," + m_dir + L"outside.dll,a.dll;");
+  remove_listed_files(L"DIR=" + m_dir + L";FILES=a.dll;");
+
+  EXPECT_TRUE(exists(m_dir + L"outside.dll"));
+  EXPECT_TRUE(shared_dll_exists(m_dir + L"outside.dll"));
+  EXPECT_NE(module_log().find("] ATTENTION: '..\\outside.dll' in FILES is not a plain file name: "
+                              "it is skipped\r\n"),
+            std::string::npos)
+      << module_log();
+  EXPECT_NE(module_log().find("] ATTENTION: '" + narrow(m_dir) +
+                              "outside.dll' in FILES is not a plain file name: it is skipped\r\n"),
+            std::string::npos)
+      << module_log();
+  EXPECT_FALSE(exists(m_dir + L"a.dll"));
+}
+
+TEST(AbsolutePathTest, NeedsADriveOrUncRoot) {
+  for (const wchar_t* dir : {L"C:\\P\\", L"z:\\", L"\\\\server\\share\\P\\"}) {
+    EXPECT_TRUE(is_absolute_path(dir)) << narrow(dir);
+  }
+  for (const wchar_t* dir :
+       {L"", L"P\\", L"\\P\\", L"C:P\\", L"C:", L"1:\\P\\", L"\\\\", L"\\\\\\x"}) {
+    EXPECT_FALSE(is_absolute_path(dir)) << narrow(dir);
+  }
+}
+
+class RegistrationProofTest : public PluginFilesTest {};
+
+TEST_F(RegistrationProofTest, OnlyAnExistingNamedKeyProvesTheRegistration) {
+  const std::wstring proof = L"CLSID\\{6E0F4C2A-8B1D-4C55-9A3E-1F2B3C4D5E6F}";
+  create_key(HKEY_CLASSES_ROOT, proof);
+  struct {
+    std::wstring subkey;
+    UINT result;
+    std::string line;
+  } const cases[] = {
+      {proof, ERROR_SUCCESS,
+       "] regsvr32 failed, but 'HKEY_CLASSES_ROOT\\" + narrow(proof) +
+           "' is there, so we assume that dll is registered\r\n"},
+      // The empty name would open HKEY_CLASSES_ROOT itself.
+      {L"", ERROR_INSTALL_FAILURE, "] regsvr32 failed, and 'HKEY_CLASSES_ROOT\\' is not found\r\n"},
+      {L"CLSID\\{6E0F4C2A-8B1D-4C55-9A3E-1F2B3C4D5E60}", ERROR_INSTALL_FAILURE,
+       "] regsvr32 failed, and 'HKEY_CLASSES_ROOT\\CLSID\\{6E0F4C2A-8B1D-4C55-9A3E-1F2B3C4D5E60}' "
+       "is not found\r\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(check_registration(c.subkey), c.result) << narrow(c.subkey);
+    EXPECT_NE(module_log().find(c.line), std::string::npos) << c.line;
+  }
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, proof.c_str());
+}
+
+}  // namespace
