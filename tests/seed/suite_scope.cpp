@@ -32,7 +32,8 @@ std::string without_trailing_backslash(std::string path) {
 }
 
 // The keys, folders, services and processes that are the suite's (or its framework's), each
-// with everything below it, as the snapshot names them.
+// with everything below it, as the snapshot names them (keys taken by the start of their name
+// are below).
 std::vector<std::string> suite_paths(const machine_paths& m) {
   // The 32-bit suite's HKLM\Software, as the 64-bit view shows it.
   const std::string software = under_wow64() ? "HKLM\\SOFTWARE\\Wow6432Node" : "HKLM\\SOFTWARE";
@@ -46,12 +47,7 @@ std::vector<std::string> suite_paths(const machine_paths& m) {
   const std::string control_set = "HKLM\\System\\ControlSet001\\Services\\";
   const std::string profiles = without_trailing_backslash(m.profiles);
   return {
-      uninstall + "Corvane",
-      uninstall + "Corvane Toolbar",
       uninstall + narrow(kProductCode),
-      software + "\\Corvane",
-      "HKCU\\Software\\Corvane",
-      "HKCU\\Software\\VozadEvuzad2",
       classes + "UpgradeCodes\\" + upgrade,
       installer + "UpgradeCodes\\" + upgrade,
       classes + "Products\\" + product,
@@ -79,6 +75,29 @@ std::vector<std::string> suite_paths(const machine_paths& m) {
       "ravelinsuiteservice.exe",
       "purgeline.exe",
   };
+}
+
+// Keys that the clean-up takes by the start of their name, as the suite's: Uninstall entries
+// named "Corvane..." and Software keys named "corvane..." or "vozadevuzad..." (any case).
+bool is_suite_key_by_name(const std::string& item) {
+  const std::string software = under_wow64() ? "HKLM\\SOFTWARE\\Wow6432Node" : "HKLM\\SOFTWARE";
+  const struct {
+    std::string parent;
+    const char* name_start;
+  } families[] = {
+      {software + "\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", "Corvane"},
+      {software + "\\", "corvane"},
+      {software + "\\", "vozadevuzad"},
+      {"HKCU\\Software\\", "corvane"},
+      {"HKCU\\Software\\", "vozadevuzad"},
+  };
+  const size_t space = item.find(' ');
+  if (space == std::string::npos) return false;
+  const std::string name = item.substr(space + 1);
+  for (const auto& family : families) {
+    if (starts_with_ignoring_case(name, family.parent + family.name_start)) return true;
+  }
+  return false;
 }
 
 // Single values the suite owns inside keys that others share: its key files' SharedDLLs
@@ -129,8 +148,8 @@ std::vector<test_support::machine_change> changes_outside_the_suite(
     for (const std::string& path : paths) {
       if (item_within(change.item, path)) return true;
     }
-    return is_suite_value(change.item, m) || is_run_log(change.item) ||
-           is_wine_housekeeping(change);
+    return is_suite_key_by_name(change.item) || is_suite_value(change.item, m) ||
+           is_run_log(change.item) || is_wine_housekeeping(change);
   });
 }
 
