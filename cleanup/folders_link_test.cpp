@@ -78,8 +78,9 @@ TEST_F(PlantedLinkTest, RemovalInEveryProfile) {
   expect_gone_or_reported(profiles_ + L"\\cvlink_user1\\AppData\\Roaming\\CvLinkTest\\inner", log,
                           report);
   expect_gone_or_reported(profiles_ + L"\\cvlink_user2\\AppData\\Roaming\\CvLinkTest", log, report);
-  // A link on the way is not entered at all.
-  EXPECT_FALSE(log.contains("cvlink_user3"));
+  // A link on the way is not entered at all: nothing below it is removed, and it is named.
+  EXPECT_FALSE(log.contains("/cvlink_user3/"));  // no "removing" line
+  EXPECT_TRUE(log.contains("\\cvlink_user3\\AppData\\Local\\VirtualStore' is a link"));
 }
 
 TEST_F(PlantedLinkTest, FolderRemovalLeavesLinkTargets) {
