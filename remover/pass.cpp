@@ -60,9 +60,8 @@ std::string low_bytes(const std::wstring& text) {
 void fall_back_to_default_install_location(product_uninstall_record& record,
                                            const std::string& default_brand) {
   if (!record.install_location.empty()) return;
-  guarded("install location fallback", [&] {
-    record.install_location = program_files_folder() + default_brand + "\\";
-  });
+  guarded("install location fallback",
+          [&] { record.install_location = program_files_folder() + default_brand + "\\"; });
 }
 
 void read_and_log_command_line(const std::string& command_line, run_settings& settings) {
@@ -97,14 +96,15 @@ void unregister_and_remove_dizavad(const std::string& brand_name) {
   if (products > 1) return;
   remove_service("Corvane Update Service", "cvus.exe", true);
   dizavad->remove_toolkit_31x();
-  guarded("remove_empty_folder()",
-          [&] { remove_empty_folder(program_files_folder() + brand_name); });
+  guarded("remove_empty_folder()", [&] {
+    remove_empty_folder_below(program_files_folder(), program_files_folder() + brand_name);
+  });
 }
 
 void remove_application_data_folders(const std::string& product) {
   try {
-    remove_folder(appdata_folder() + product);
-    remove_folder(common_appdata_folder() + product);
+    remove_folder_below(appdata_folder(), appdata_folder() + product);
+    remove_folder_below(common_appdata_folder(), common_appdata_folder() + product);
   } catch (...) {
   }
 }
@@ -139,8 +139,10 @@ int run_cleanup_pass(const std::string& command_line) {
   guarded("remove_guid_folders_with_client_files()", remove_guid_folders_with_client_files);
   remove_start_menu_shortcuts(display_name, settings.brand_name);
   remove_application_data_folders("Corvane");
-  guarded("remove_folder()",
-          [&] { remove_folder(program_files_folder() + settings.brand_name + "\\Corvane"); });
+  guarded("remove_folder()", [&] {
+    remove_folder_below(program_files_folder(),
+                        program_files_folder() + settings.brand_name + "\\Corvane");
+  });
   if (!record.install_location.empty()) remove_empty_folder(record.install_location);
   guarded("rmove_virtual_store()", rmove_virtual_store);
   replay::log_info("%s", "");

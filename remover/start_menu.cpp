@@ -35,10 +35,10 @@ bool programs_folder(const start_menu_scope& scope, std::string* folder) {
 void remove_shortcut_folders(const std::string& programs, const std::string& display_name,
                              const std::string& brand_name) {
   if (!brand_name.empty() && !display_name.empty()) {
-    remove_folder(programs + "\\" + brand_name + "\\" + display_name);
+    remove_folder_below(programs, programs + "\\" + brand_name + "\\" + display_name);
   }
-  if (!display_name.empty()) remove_folder(programs + "\\" + display_name);
-  if (!brand_name.empty()) remove_empty_folder(programs + "\\" + brand_name);
+  if (!display_name.empty()) remove_folder_below(programs, programs + "\\" + display_name);
+  if (!brand_name.empty()) remove_empty_folder_below(programs, programs + "\\" + brand_name);
 }
 
 void clean_scope(const start_menu_scope& scope, const std::string& display_name,
