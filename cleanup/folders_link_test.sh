@@ -15,7 +15,7 @@ clean() {
   rm -rf "$c/cvlink_target" "$c/cvlink_store" "$c/cvlink_client" "$c/cvlink_empty_target" \
     "$c/cvlink_folder" "$c/cvlink_top" "$c/cvlink_empty_link" "$common/{cvlink}" \
     "$users/cvlink_user1" "$users/cvlink_user2" "$users/cvlink_user3" \
-    "$c/cvrace" "$c/cvrace_target" "$c/cvrace_sync" "$common/{cvrace}" "$users/cvrace_user"
+    "$c/cvlink_base" "$c/cvlink_way_target" "$c/cvrace" "$c/cvrace_target" "$c/cvrace_sync" "$common/{cvrace}" "$users/cvrace_user"
 }
 
 # Answers each request "FROM TO" (relative to drive_c) by replacing FROM with a link to TO.
@@ -58,6 +58,11 @@ plant() {
   ln -s "$c/cvlink_target" "$c/cvlink_top"
   ln -s "$c/cvlink_empty_target" "$c/cvlink_empty_link"
   ln -s "$c/cvlink_client" "$common/{cvlink}"
+  # A link on the way from a shell folder (here C:\cvlink_base) to the folder to remove.
+  mkdir -p "$c/cvlink_base/Own/Suite" "$c/cvlink_way_target/Suite/empty"
+  echo x >"$c/cvlink_base/Own/Suite/own.txt"
+  echo keep >"$c/cvlink_way_target/Suite/keep.txt"
+  ln -s "$c/cvlink_way_target" "$c/cvlink_base/Ravelins"
 }
 
 clean
