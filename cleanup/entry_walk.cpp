@@ -83,14 +83,10 @@ bool find(const open_folder& folder, const std::wstring& name, nt_file::listed_e
   return false;
 }
 
-// Proves on the handle that it holds the entry as listed.
-void check_identity(const open_folder& folder, const nt_file::listed_entry& entry, HANDLE handle,
-                    const std::wstring& path) {
-  nt_file::identity seen;
-  if (!nt_file::read_identity(handle, &seen)) refuse_changed(path);
-  if (seen.volume != folder.volume || seen.file_index != static_cast<ULONGLONG>(entry.file_id)) {
-    refuse_changed(path);
-  }
+// Whether the handle, showing `seen`, holds the entry as listed in `folder`.
+bool is_listed_entry(const open_folder& folder, const nt_file::listed_entry& entry,
+                     const nt_file::identity& seen) {
+  return seen.volume == folder.volume && seen.file_index == static_cast<ULONGLONG>(entry.file_id);
 }
 
 }  // namespace
@@ -124,7 +120,7 @@ replay::scoped_handle open_listed(const open_folder& folder, const nt_file::list
     nt_file::fail("boost::filesystem::remove", path, ERROR_NOT_A_REPARSE_POINT);
   }
   if (kind != nt_file::open_as::link && shows_link) refuse_link(path);
-  check_identity(folder, entry, handle.get(), path);
+  if (!is_listed_entry(folder, entry, seen)) refuse_changed(path);
   return handle;
 }
 

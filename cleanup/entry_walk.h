@@ -29,7 +29,7 @@ class link_refused : public boost::filesystem::filesystem_error {
 struct open_folder {
   replay::scoped_handle handle;
   std::wstring path;  // without trailing separator; for messages and logs
-  DWORD volume = 0;
+  ULONGLONG volume = 0;
 };
 
 // An entry found in its parent's listing, with the parent held open.

@@ -24,7 +24,7 @@ struct listed_entry {
 // What an open handle shows of its entry.
 struct identity {
   DWORD attributes = 0;
-  DWORD volume = 0;
+  ULONGLONG volume = 0;
   ULONGLONG file_index = 0;
 };
 
