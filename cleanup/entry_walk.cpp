@@ -145,10 +145,11 @@ bool open_shell_folder(const std::wstring& path, open_folder* folder) {
 }
 
 located locate(const std::wstring& path) {
-  wchar_t full[32768];
-  const DWORD size = GetFullPathNameW(path.c_str(), 32768, full, nullptr);
-  if (size == 0 || size >= 32768) nt_file::fail("remove", path, ERROR_INVALID_NAME);
-  const std::wstring entry = without_trailing_separators(full);
+  std::vector<wchar_t> full(32768);
+  const DWORD size =
+      GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (size == 0 || size >= full.size()) nt_file::fail("remove", path, ERROR_INVALID_NAME);
+  const std::wstring entry = without_trailing_separators(std::wstring(full.data(), size));
   const std::size_t cut = entry.find_last_of(L"\\/");
   if (cut == std::wstring::npos || cut + 1 >= entry.size()) {
     nt_file::fail("remove", path, ERROR_INVALID_NAME);
