@@ -17,9 +17,18 @@ bool remove_folder(const std::string& path);
 // Removes the folder only when it is empty, logging the outcome. Never throws.
 void remove_empty_folder(const std::string& path);
 
+// The same two for a `path` built from `shell_folder` (which it must begin with): no folder
+// between the shell folder and the last component may be a link. A link there is refused with
+// a line that names it, and the removal fails ("! Failed to remove folder '%s' !"; the empty
+// folder removal logs nothing more). The lines are those of the two above.
+bool remove_folder_below(const std::string& shell_folder, const std::string& path);
+void remove_empty_folder_below(const std::string& shell_folder, const std::string& path);
+
 // Removes every "{...}" sub-folder of the common application-data folder that holds a file
-// matching "Corvane_Client.*"; logs the others as ignored. A common application-data folder
-// that cannot be resolved throws replay::exception to the caller.
+// matching "Corvane_Client.*"; logs the others as ignored. A "{...}" entry that is a link is
+// not one of ours: it is named in the log and neither it nor its target is touched. The check
+// for the client file and the removal hold the same folder, proved by handle. A common
+// application-data folder that cannot be resolved throws replay::exception to the caller.
 void remove_guid_folders_with_client_files();
 
 // Removes AppData/Local/VirtualStore/ProgramData/Ravelins below every user profile. Returns

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "cleanup/entry_walk.h"
 #include "cleanup/folder_fixture_test_util.h"
 #include "cleanup/folders.h"
 #include "cleanup/log_capture_test_util.h"
@@ -78,8 +79,9 @@ TEST_F(PlantedLinkTest, RemovalInEveryProfile) {
   expect_gone_or_reported(profiles_ + L"\\cvlink_user1\\AppData\\Roaming\\CvLinkTest\\inner", log,
                           report);
   expect_gone_or_reported(profiles_ + L"\\cvlink_user2\\AppData\\Roaming\\CvLinkTest", log, report);
-  // A link on the way is not entered at all.
-  EXPECT_FALSE(log.contains("cvlink_user3"));
+  // A link on the way is not entered at all: nothing below it is removed, and it is named.
+  EXPECT_FALSE(log.contains("/cvlink_user3/"));  // no "removing" line
+  EXPECT_TRUE(log.contains("\\cvlink_user3\\AppData\\Local\\VirtualStore' is a link"));
 }
 
 TEST_F(PlantedLinkTest, FolderRemovalLeavesLinkTargets) {
@@ -94,6 +96,31 @@ TEST_F(PlantedLinkTest, FolderRemovalLeavesLinkTargets) {
   expect_gone_or_reported(L"C:\\cvlink_top", log, "! Failed to remove folder 'C:\\cvlink_top' !");
   expect_gone_or_reported(L"C:\\cvlink_empty_link", log,
                           "Failed to remove empty folder 'C:\\cvlink_empty_link', GetLastError()=");
+}
+
+// A link on the way from the shell folder to the folder being removed (the framework's data
+// folder planted as a link, say) is never entered: the removal is refused and the link named,
+// while the same removal of the suite's own folder beside it goes ahead.
+TEST_F(PlantedLinkTest, LinkOnTheWayFromTheShellFolderIsRefusedAndNamed) {
+  const std::string base = "C:\\cvlink_base\\";
+  captured_log log;
+  EXPECT_FALSE(remove_folder_below(base, base + "Ravelins\\Suite"));
+  remove_empty_folder_below(base, base + "Ravelins\\Suite\\empty");
+  EXPECT_THROW(remove_tree_below(L"C:\\cvlink_base", L"C:\\cvlink_base\\Ravelins\\Suite"),
+               entry_walk::link_refused);
+  EXPECT_TRUE(remove_folder_below(base, base + "Own\\Suite"));
+  remove_guid_folders_with_client_files();
+  EXPECT_TRUE(exists(L"C:\\cvlink_way_target\\Suite\\keep.txt"));
+  EXPECT_TRUE(exists(L"C:\\cvlink_way_target\\Suite\\empty"));
+  EXPECT_FALSE(exists(L"C:\\cvlink_base\\Own\\Suite"));
+  expect_targets_intact();
+  EXPECT_TRUE(
+      log.contains("! 'C:\\cvlink_base\\Ravelins' is a link: nothing is removed through it !"));
+  EXPECT_TRUE(log.contains("! Failed to remove folder 'C:\\cvlink_base\\Ravelins\\Suite' !"));
+  EXPECT_FALSE(log.contains("Removed empty folder"));
+  // A "{...}" folder that is a link is not one of ours: named, and left with its target.
+  EXPECT_TRUE(log.contains("{cvlink}' is a link: nothing is removed through it !"));
+  EXPECT_TRUE(is_link(folder_fixture::shell_folder(CSIDL_COMMON_APPDATA) + L"\\{cvlink}"));
 }
 
 }  // namespace

@@ -85,6 +85,38 @@ TEST_F(FolderTest, RemoveEmptyFolderHeldOpenLogsTheError) {
       << log.lines()[0].text;
 }
 
+// Removals built from a shell folder: the same lines as the plain ones; a path that does not
+// lie below the shell folder (or climbs out of it with "..") is refused and nothing goes.
+TEST_F(FolderTest, RemovalBelowAShellFolder) {
+  make_file(wroot_ + L"\\base\\p\\sub\\a.txt");
+  make_folder(wroot_ + L"\\base\\empty");
+  make_file(wroot_ + L"\\base\\full\\a.txt");
+  make_file(wroot_ + L"\\outside\\keep.txt");
+  make_file(wroot_ + L"\\base2\\keep.txt");
+  const std::string base = root_ + "\\base\\";
+  captured_log log;
+  EXPECT_TRUE(remove_folder_below(base, base + "p"));
+  EXPECT_FALSE(remove_folder_below(base, base + "missing"));
+  remove_empty_folder_below(base, base + "full");
+  remove_empty_folder_below(base, base + "empty\\");
+  EXPECT_EQ((lines{". Folder '" + base + "p' was removed",
+                   "Folder to remove '" + base + "missing' does NOT EXIST !",
+                   "Do NOT removing folder '" + base + "full', as it is not empty !",
+                   "Removed empty folder '" + base + "empty\\' !"}),
+            log.texts());
+  EXPECT_FALSE(exists(wroot_ + L"\\base\\p"));
+  EXPECT_FALSE(exists(wroot_ + L"\\base\\empty"));
+  EXPECT_TRUE(exists(wroot_ + L"\\base\\full\\a.txt"));
+  for (const std::string& outside :
+       {root_ + "\\outside", base + "..\\outside", root_ + "\\base2", base}) {
+    EXPECT_FALSE(remove_folder_below(base, outside)) << outside;
+    EXPECT_TRUE(log.contains("! Failed to remove folder '" + outside + "' !")) << outside;
+  }
+  EXPECT_TRUE(exists(wroot_ + L"\\outside\\keep.txt"));
+  EXPECT_TRUE(exists(wroot_ + L"\\base2\\keep.txt"));
+  EXPECT_TRUE(exists(wroot_ + L"\\base\\full\\a.txt"));
+}
+
 // The common application-data folder is machine-wide: the names are unique to this test.
 class GuidFolderTest : public testing::Test {
  protected:

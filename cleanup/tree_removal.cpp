@@ -2,23 +2,13 @@
 
 #include <windows.h>
 
-#include <boost/filesystem/exception.hpp>
-#include <boost/filesystem/path.hpp>
-#include <boost/system/error_code.hpp>
-
-#include "replay/unique_handle.h"
+#include <exception>
 
 namespace {
 
-[[noreturn]] void fail(const char* operation, const std::wstring& path, DWORD code) {
-  throw boost::filesystem::filesystem_error(
-      operation, boost::filesystem::path(path),
-      boost::system::error_code(static_cast<int>(code), boost::system::system_category()));
-}
-
-bool is_missing(DWORD code) {
-  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-}
+using entry_walk::open_folder;
+using nt_file::listed_entry;
+using nt_file::open_as;
 
 bool is_separator(wchar_t c) {
   return c == L'\\' || c == L'/';
@@ -33,81 +23,81 @@ std::wstring without_trailing_separators(std::wstring path) {
   return path;
 }
 
-// Deletes the link itself through a handle opened on it. The handle must show the reparse
-// attribute: where the system resolves the link even so (Wine's view of Unix symbolic links),
-// deleting through it would hit the target, so the removal is refused.
-void remove_link(const std::wstring& path) {
-  replay::scoped_handle file(
-      CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!file) fail("boost::filesystem::remove", path, GetLastError());
-  BY_HANDLE_FILE_INFORMATION info = {};
-  if (!GetFileInformationByHandle(file.get(), &info)) {
-    fail("boost::filesystem::remove", path, GetLastError());
-  }
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-    fail("boost::filesystem::remove", path, ERROR_NOT_A_REPARSE_POINT);
-  }
-  FILE_DISPOSITION_INFO disposition = {TRUE};
-  if (!SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
-                                  sizeof(disposition))) {
-    fail("boost::filesystem::remove", path, GetLastError());
-  }
+// Deletes the entry through a handle opened on it, proved to be the entry listed.
+void delete_listed(const open_folder& parent, const listed_entry& entry, open_as kind) {
+  const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, kind);
+  const DWORD code = nt_file::delete_on_close(handle.get());
+  if (code != 0) nt_file::fail("boost::filesystem::remove", parent.path + L"\\" + entry.name, code);
 }
 
-std::uintmax_t remove_entry(const std::wstring& path, DWORD attributes);
-
-std::uintmax_t remove_children(const std::wstring& folder) {
-  WIN32_FIND_DATAW data = {};
-  replay::find_handle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-  if (!find) {
-    const DWORD code = GetLastError();
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES) return 0;
-    fail("boost::filesystem::directory_iterator::construct", folder, code);
-  }
+// Removes every entry of the folder. An entry refused as a link does not stop the others: the
+// refusal is thrown once they are gone.
+std::uintmax_t remove_children(const open_folder& folder) {
   std::uintmax_t count = 0;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    count += remove_entry(folder + L"\\" + name, data.dwFileAttributes);
-  } while (FindNextFileW(find.get(), &data));
-  const DWORD code = GetLastError();
-  if (code != ERROR_NO_MORE_FILES) {
-    fail("boost::filesystem::directory_iterator::operator++", folder, code);
+  std::exception_ptr refused;
+  for (const listed_entry& entry : nt_file::list(folder.handle.get(), folder.path)) {
+    try {
+      count += remove_listed(folder, entry);
+    } catch (const entry_walk::link_refused&) {
+      if (!refused) refused = std::current_exception();
+    }
   }
+  if (refused) std::rethrow_exception(refused);
   return count;
 }
 
-std::uintmax_t remove_entry(const std::wstring& path, DWORD attributes) {
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    remove_link(path);
-    return 1;
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    const std::uintmax_t count = remove_children(path);
-    if (!RemoveDirectoryW(path.c_str())) fail("boost::filesystem::remove", path, GetLastError());
-    return count + 1;
-  }
-  if (!DeleteFileW(path.c_str())) fail("boost::filesystem::remove", path, GetLastError());
-  return 1;
+bool is_directory(const listed_entry& entry) {
+  return (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace
 
-std::uintmax_t remove_tree(const std::wstring& path) {
-  const std::wstring entry = without_trailing_separators(path);
-  const DWORD attributes = GetFileAttributesW(entry.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD code = GetLastError();
-    if (is_missing(code)) return 0;
-    fail("boost::filesystem::remove_all", entry, code);
+std::uintmax_t remove_listed(const open_folder& parent, const listed_entry& entry) {
+  if (entry_walk::is_link(entry)) {
+    delete_listed(parent, entry, open_as::link);
+    return 1;
   }
-  return remove_entry(entry, attributes);
+  if (!is_directory(entry)) {
+    delete_listed(parent, entry, open_as::file);
+    return 1;
+  }
+  const std::uintmax_t count = remove_children(entry_walk::open_listed_folder(parent, entry));
+  delete_listed(parent, entry, open_as::folder);
+  return count + 1;
+}
+
+DWORD remove_listed_if_empty(const open_folder& parent, const listed_entry& entry) {
+  if (entry_walk::is_link(entry)) {
+    try {
+      delete_listed(parent, entry, open_as::link);
+      return 0;
+    } catch (const boost::filesystem::filesystem_error& e) {
+      return static_cast<DWORD>(e.code().value());
+    }
+  }
+  if (!is_directory(entry)) return ERROR_DIRECTORY;
+  const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, open_as::folder);
+  const std::wstring path = parent.path + L"\\" + entry.name;
+  if (!nt_file::list(handle.get(), path).empty()) return ERROR_DIR_NOT_EMPTY;
+  return nt_file::delete_on_close(handle.get());
+}
+
+std::uintmax_t remove_tree(const std::wstring& path) {
+  const entry_walk::located found = entry_walk::locate(path);
+  return found.exists ? remove_listed(found.parent, found.entry) : 0;
+}
+
+std::uintmax_t remove_tree_below(const std::wstring& shell_folder, const std::wstring& path) {
+  const entry_walk::located found = entry_walk::locate_below(shell_folder, path);
+  return found.exists ? remove_listed(found.parent, found.entry) : 0;
 }
 
 bool entry_exists(const std::wstring& path) {
   return GetFileAttributesW(without_trailing_separators(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool entry_exists_below(const std::wstring& shell_folder, const std::wstring& path) {
+  return entry_walk::locate_below(shell_folder, path).exists;
 }
 
 bool is_link(const std::wstring& path) {

@@ -1,6 +1,7 @@
 // The folder operations that reach into every user profile. Profiles are written by their
 // users, so nothing on the way from the profiles folder to the folder being removed may be a
-// link: a link there is never entered, and a link in the last place is removed itself.
+// link: a link there is never entered (and named in the log), and a link in the last place is
+// removed itself.
 #include <shlobj.h>
 #include <windows.h>
 
@@ -8,6 +9,7 @@
 #include <exception>
 #include <vector>
 
+#include "cleanup/entry_walk.h"
 #include "cleanup/folders.h"
 #include "cleanup/tree_removal.h"
 #include "replay/log/log.h"
@@ -27,39 +29,30 @@ bool shell_folder(int csidl, fs::path* folder) {
   return true;
 }
 
-// The folders of `relative` (split at "\" and "/"; empty and "." parts dropped).
-std::vector<std::wstring> components(const std::wstring& relative) {
-  std::vector<std::wstring> parts;
-  std::wstring part;
-  for (const wchar_t c : relative + L"/") {
-    if (c != L'\\' && c != L'/') {
-      part += c;
-      continue;
-    }
-    if (!part.empty() && part != L".") parts.push_back(part);
-    part.clear();
+// The profiles listed in the profiles folder: folders only. An entry that is itself a link is
+// no user's profile (Windows keeps such links there for old programs): it is passed over.
+std::vector<nt_file::listed_entry> listed_profiles(const fs::path& profiles) {
+  entry_walk::open_folder folder;
+  if (!entry_walk::open_shell_folder(profiles.wstring(), &folder)) {
+    nt_file::fail("boost::filesystem::directory_iterator::construct", profiles.wstring(),
+                  ERROR_PATH_NOT_FOUND);
   }
-  return parts;
+  std::vector<nt_file::listed_entry> found;
+  for (nt_file::listed_entry& entry : nt_file::list(folder.handle.get(), folder.path)) {
+    const bool folder_entry = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (folder_entry && !entry_walk::is_link(entry)) found.push_back(std::move(entry));
+  }
+  return found;
 }
 
-// Whether `relative` below `profile` is reached without entering a link: the profile and every
-// folder on the way must be real folders. The last component is not entered.
-bool reachable_without_links(const fs::path& profile, const std::wstring& relative) {
-  if (is_link(profile.wstring())) return false;
-  const std::vector<std::wstring> parts = components(relative);
-  fs::path current = profile;
-  for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    current /= parts[i];
-    if (is_link(current.wstring())) return false;
+// Whether `target`, below the profiles folder, exists. A link on the way is refused with a line
+// that names it, and the target counts as missing.
+bool exists_below(const fs::path& profiles, const fs::path& target) {
+  try {
+    return entry_exists_below(profiles.wstring(), target.wstring());
+  } catch (const entry_walk::link_refused&) {
+    return false;
   }
-  return !parts.empty();
-}
-
-// `relative` below `profile` when it exists and is reached without a link; empty otherwise.
-fs::path existing_below(const fs::path& profile, const std::wstring& relative) {
-  const fs::path target = profile / relative;
-  if (!reachable_without_links(profile, relative) || !entry_exists(target.wstring())) return {};
-  return target;
 }
 
 // The folder that holds the profiles of all users, or false.
@@ -92,20 +85,24 @@ bool all_users_folder(std::wstring* folder) {
   return true;
 }
 
-void remove_in_profile(const fs::path& profile, const std::wstring& relative) {
-  const fs::path target = existing_below(profile, relative);
-  if (target.empty()) return;
+// Each step reaches the profile and the folders below it by handle from the profiles folder, so
+// a profile's user cannot swap a folder for a link between the check and the removal.
+void remove_in_profile(const fs::path& profiles, const fs::path& profile,
+                       const std::wstring& relative) {
+  const fs::path target = profile / relative;
+  if (!exists_below(profiles, target)) return;
   replay::log_info(L"removing %s", target.generic_wstring().c_str());
-  remove_tree(target.wstring());
+  remove_tree_below(profiles.wstring(), target.wstring());
 }
 
 void remove_in_all_profiles(const std::wstring& relative) {
   std::wstring all_users;
   fs::path profiles;
   if (!all_users_folder(&all_users) || !profiles_folder(&profiles)) return;
-  for (const fs::directory_entry& entry : fs::directory_iterator(profiles)) {
+  for (const nt_file::listed_entry& entry : listed_profiles(profiles)) {
+    const fs::path profile = profiles / entry.name;
     try {
-      if (entry.path().generic_wstring() != all_users) remove_in_profile(entry.path(), relative);
+      if (profile.generic_wstring() != all_users) remove_in_profile(profiles, profile, relative);
     } catch (...) {
       replay::log_error(
           "Error occured in remove_dir_in_userappdata_for_allprofiles(), System Error Code = %d",
@@ -120,10 +117,12 @@ int rmove_virtual_store() {
   fs::path profiles;
   if (!profiles_folder(&profiles)) return -1;
   std::uintmax_t removed = 0;
-  for (const fs::directory_entry& entry : fs::directory_iterator(profiles)) {
+  for (const nt_file::listed_entry& entry : listed_profiles(profiles)) {
     try {
-      const fs::path target = existing_below(entry.path(), kVirtualStore);
-      if (!target.empty()) removed += remove_tree(target.wstring());
+      const fs::path target = profiles / entry.name / kVirtualStore;
+      if (exists_below(profiles, target)) {
+        removed += remove_tree_below(profiles.wstring(), target.wstring());
+      }
     } catch (...) {
       replay::log_info("Error occured in rmove_virtual_store(), System Error Code = %d",
                        error_code_of(std::current_exception()));

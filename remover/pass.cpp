@@ -120,13 +120,14 @@ void unregister_and_remove_dizavad(const std::string& brand_name) {
   remove_service("Corvane Update Service", "cvus.exe", true);
   dizavad->remove_toolkit_31x();
   if (!usable_brand(brand_name)) return;
-  guarded("remove_empty_folder()",
-          [&] { remove_empty_folder(program_files_folder() + brand_name); });
+  guarded("remove_empty_folder()", [&] {
+    remove_empty_folder_below(program_files_folder(), program_files_folder() + brand_name);
+  });
 }
 
 void remove_brand_program_folder(const std::string& brand_name, const std::string& product) {
   if (!usable_brand(brand_name)) return;
-  remove_folder(program_files_folder() + brand_name + "\\" + product);
+  remove_folder_below(program_files_folder(), program_files_folder() + brand_name + "\\" + product);
 }
 
 // The install location comes from the product's Uninstall entry: only a full path of plain
@@ -143,8 +144,8 @@ void remove_install_location(const std::string& install_location) {
 
 void remove_application_data_folders(const std::string& product) {
   try {
-    remove_folder(appdata_folder() + product);
-    remove_folder(common_appdata_folder() + product);
+    remove_folder_below(appdata_folder(), appdata_folder() + product);
+    remove_folder_below(common_appdata_folder(), common_appdata_folder() + product);
   } catch (...) {
   }
 }

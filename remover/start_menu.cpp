@@ -49,9 +49,11 @@ void remove_shortcut_folders(const std::string& programs, const std::string& dis
                              const std::string& brand_name) {
   const bool display = usable_name("display name", display_name);
   const bool brand = usable_name("brand name", brand_name);
-  if (brand && display) remove_folder(programs + "\\" + brand_name + "\\" + display_name);
-  if (display) remove_folder(programs + "\\" + display_name);
-  if (brand) remove_empty_folder(programs + "\\" + brand_name);
+  if (brand && display) {
+    remove_folder_below(programs, programs + "\\" + brand_name + "\\" + display_name);
+  }
+  if (display) remove_folder_below(programs, programs + "\\" + display_name);
+  if (brand) remove_empty_folder_below(programs, programs + "\\" + brand_name);
 }
 
 void clean_scope(const start_menu_scope& scope, const std::string& display_name,

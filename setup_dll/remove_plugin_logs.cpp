@@ -34,10 +34,10 @@ void remove_in_all_profiles(const std::wstring& user_component) {
 void remove_plugin_folders(const module_names& names) {
   // The log lives in the common component folder: close it before the folder goes.
   close_module_log();
-  remove_tree(names.common_component);
+  remove_tree_below(names.common_root, names.common_component);
   RemoveDirectoryW((names.common_root + names.company).c_str());
   remove_in_all_profiles(names.user_component);
-  remove_tree(names.user_component);
+  remove_tree_below(names.user_root, names.user_component);
   RemoveDirectoryW((names.user_root + names.company).c_str());
 }
 

@@ -75,8 +75,8 @@ void toolkit31x_remover::remove_code() {
     stop_and_uninstall_suite_service();
     const std::string install_dir = narrow_low_bytes(m_install_dir);
     remove_install_dir_files(install_dir);
-    remove_folder(install_dir + "Languages");
-    remove_empty_folder(install_dir);
+    remove_folder_below(program_files_folder(), install_dir + "Languages");
+    remove_empty_folder_below(program_files_folder(), install_dir);
     replay::log_info("Dizavad 3.1.x INSTALLDIR was removed");
   } catch (...) {
     replay::log_info("some exception occured while removing toolkit_31x INSTALLDIR");
@@ -113,14 +113,14 @@ void toolkit31x_remover::remove_data() {
     const std::string vendor = narrow_low_bytes(m_vendor_folder);
     const std::string suite = vendor + "\\" + narrow_low_bytes(m_suite_folder);
     const std::string common = common_appdata_folder();
-    remove_folder(common + suite);
-    remove_folder(common + vendor + "\\Programs Bar");
-    remove_empty_folder(common + vendor);
+    remove_folder_below(common, common + suite);
+    remove_folder_below(common, common + vendor + "\\Programs Bar");
+    remove_empty_folder_below(common, common + vendor);
     const std::string appdata = appdata_folder();
     remove_dir_in_userappdata_for_allprofiles(
         relative_to_profile(appdata + suite, profile_folder()));
-    remove_folder(appdata + suite);
-    remove_empty_folder(appdata + vendor);
+    remove_folder_below(appdata, appdata + suite);
+    remove_empty_folder_below(appdata, appdata + vendor);
   } catch (...) {
     replay::log_info("some exception occured while removing toolkit_31x data");
   }

@@ -1,0 +1,160 @@
+#include "cleanup/nt_file.h"
+
+#include <winternl.h>
+
+#include <boost/filesystem/exception.hpp>
+#include <boost/filesystem/path.hpp>
+#include <boost/system/error_code.hpp>
+
+// Declared by the driver kit only; ntdll exports them on every Windows version.
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc_routine,
+                                               PVOID apc_context, PIO_STATUS_BLOCK io, PVOID buffer,
+                                               ULONG length,
+                                               FILE_INFORMATION_CLASS information_class,
+                                               BOOLEAN single_entry, PUNICODE_STRING mask,
+                                               BOOLEAN restart_scan);
+extern "C" NTSTATUS NTAPI NtQueryVolumeInformationFile(HANDLE file, PIO_STATUS_BLOCK io,
+                                                       PVOID buffer, ULONG length,
+                                                       FS_INFORMATION_CLASS information_class);
+
+namespace nt_file {
+namespace {
+
+constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006L);
+constexpr NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+ACCESS_MASK access_for(open_as kind) {
+  const ACCESS_MASK common = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+  if (kind == open_as::walk) return common | FILE_LIST_DIRECTORY;
+  if (kind == open_as::folder) return common | FILE_LIST_DIRECTORY | DELETE;
+  return common | DELETE;
+}
+
+ULONG options_for(open_as kind) {
+  ULONG options =
+      FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
+  if (kind == open_as::walk || kind == open_as::folder) options |= FILE_DIRECTORY_FILE;
+  if (kind == open_as::file) options |= FILE_NON_DIRECTORY_FILE;
+  return options;
+}
+
+std::wstring text_of(const WCHAR* text, ULONG bytes) {
+  return std::wstring(text, bytes / sizeof(WCHAR));
+}
+
+// Appends the entries of one filled listing buffer.
+void collect(const unsigned char* buffer, std::vector<listed_entry>* entries) {
+  for (;;) {
+    const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(buffer);
+    listed_entry entry;
+    entry.name = text_of(info->FileName, info->FileNameLength);
+    entry.short_name = text_of(info->ShortName, static_cast<ULONG>(info->ShortNameLength));
+    entry.attributes = info->FileAttributes;
+    entry.file_id = info->FileId.QuadPart;
+    if (entry.name != L"." && entry.name != L"..") entries->push_back(std::move(entry));
+    if (info->NextEntryOffset == 0) return;
+    buffer += info->NextEntryOffset;
+  }
+}
+
+}  // namespace
+
+void fail(const char* operation, const std::wstring& path, DWORD code) {
+  throw boost::filesystem::filesystem_error(
+      operation, boost::filesystem::path(path),
+      boost::system::error_code(static_cast<int>(code), boost::system::system_category()));
+}
+
+replay::scoped_handle open_trusted_folder(const std::wstring& path) {
+  replay::scoped_handle folder(
+      CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (folder) return folder;
+  const DWORD code = GetLastError();
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return folder;
+  fail("boost::filesystem::directory_iterator::construct", path, code);
+}
+
+std::vector<listed_entry> list(HANDLE folder, const std::wstring& path) {
+  std::vector<listed_entry> entries;
+  alignas(LONGLONG) unsigned char buffer[16 * 1024];
+  BOOLEAN restart = TRUE;
+  for (;;) {
+    IO_STATUS_BLOCK io = {};
+    const NTSTATUS status =
+        NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer, sizeof(buffer),
+                             FileIdBothDirectoryInformation, FALSE, nullptr, restart);
+    restart = FALSE;
+    if (status == kNoMoreFiles) return entries;
+    if (!NT_SUCCESS(status)) {
+      fail("boost::filesystem::directory_iterator::operator++", path,
+           RtlNtStatusToDosError(status));
+    }
+    collect(buffer, &entries);
+  }
+}
+
+DWORD open_below(HANDLE folder, const std::wstring& name, open_as kind,
+                 replay::scoped_handle* entry) {
+  if (name.empty() || name.size() * sizeof(WCHAR) > 0xFFFE) return ERROR_INVALID_NAME;
+  UNICODE_STRING text;
+  text.Buffer = const_cast<PWSTR>(name.c_str());
+  text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(WCHAR));
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
+  IO_STATUS_BLOCK io = {};
+  const NTSTATUS status = NtOpenFile(entry->receive(), access_for(kind), &attributes, &io,
+                                     kShareAll, options_for(kind));
+  return NT_SUCCESS(status) ? 0 : RtlNtStatusToDosError(status);
+}
+
+namespace {
+
+// The three parts of an identity, each by its own query: cheaper than GetFileInformationByHandle,
+// which reads every time stamp and size as well.
+bool read_parts(HANDLE entry, identity* out) {
+  IO_STATUS_BLOCK io = {};
+  FILE_INTERNAL_INFORMATION index = {};
+  struct {
+    ULONG attributes;
+    ULONG reparse_tag;
+  } tag = {};
+  struct {
+    LARGE_INTEGER creation_time;
+    ULONG serial_number;
+    ULONG label_length;
+    BOOLEAN supports_objects;
+    WCHAR label[1];
+  } volume = {};
+  if (!NT_SUCCESS(
+          NtQueryInformationFile(entry, &io, &index, sizeof(index), FileInternalInformation)) ||
+      !NT_SUCCESS(
+          NtQueryInformationFile(entry, &io, &tag, sizeof(tag), FileAttributeTagInformation))) {
+    return false;
+  }
+  // The label may not fit: the serial number is filled in even so.
+  const NTSTATUS status =
+      NtQueryVolumeInformationFile(entry, &io, &volume, sizeof(volume), FileFsVolumeInformation);
+  if (!NT_SUCCESS(status) && status != kBufferOverflow) return false;
+  out->attributes = tag.attributes;
+  out->volume = volume.serial_number;
+  out->file_index = static_cast<ULONGLONG>(index.IndexNumber.QuadPart);
+  return true;
+}
+
+}  // namespace
+
+bool read_identity(HANDLE entry, identity* out) {
+  return read_parts(entry, out);
+}
+
+DWORD delete_on_close(HANDLE entry) {
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  if (SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof(disposition))) {
+    return 0;
+  }
+  return GetLastError();
+}
+
+}  // namespace nt_file

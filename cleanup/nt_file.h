@@ -1,0 +1,58 @@
+// The native file calls that handle-relative removal rests on: open an entry by name relative
+// to a folder handle without following a link, list a folder through its handle, read an open
+// entry's identity, delete an entry through its own handle. Paths are passed along only to
+// name the entry in errors.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "replay/unique_handle.h"
+
+namespace nt_file {
+
+// One entry of a folder listing ("." and ".." are left out).
+struct listed_entry {
+  std::wstring name;
+  std::wstring short_name;  // 8.3 name, empty when there is none
+  DWORD attributes = 0;
+  LONGLONG file_id = 0;  // the entry's file index on its volume
+};
+
+// What an open handle shows of its entry.
+struct identity {
+  DWORD attributes = 0;
+  ULONGLONG volume = 0;
+  ULONGLONG file_index = 0;
+};
+
+// Access wanted on an entry opened below a folder: a folder to walk (list only, no delete
+// access, so that a folder another process holds open can still be walked), a folder, file or
+// link to delete.
+enum class open_as { walk, folder, file, link };
+
+// Throws boost::filesystem::filesystem_error for `path` with the Windows error `code`.
+[[noreturn]] void fail(const char* operation, const std::wstring& path, DWORD code);
+
+// Opens the folder `path` by name, following links: only for folders the system gives (shell
+// folders), whose own place is trusted. Throws; a missing folder gives an empty handle.
+replay::scoped_handle open_trusted_folder(const std::wstring& path);
+
+// Every entry of the folder behind `folder`, in the order the file system gives them.
+std::vector<listed_entry> list(HANDLE folder, const std::wstring& path);
+
+// Opens `name` in `folder` without following a link (the link itself, where the system can
+// open one). Returns the Windows error (0 on success).
+DWORD open_below(HANDLE folder, const std::wstring& name, open_as kind,
+                 replay::scoped_handle* entry);
+
+// Reads the identity of the open entry; false when the system cannot tell it.
+bool read_identity(HANDLE entry, identity* out);
+
+// Marks the open entry for deletion; it goes when its last handle closes. Returns the Windows
+// error (0 on success): a read-only file or a folder that is not empty is refused.
+DWORD delete_on_close(HANDLE entry);
+
+}  // namespace nt_file
