@@ -21,6 +21,7 @@ plant() {
   echo "keep rot" >"$victims/rot.txt"
   echo "keep shift" >"$victims/shift.txt"
   echo "keep cfg" >"$victims/cfg.txt"
+  echo "keep cfg2" >"$victims/cfg2.txt"
   # The log file itself.
   ln -s "$victims/log.txt" "$links/Log.log.txt"
   # Rotation: the single backup, and the newest of two backups.
@@ -29,14 +30,15 @@ plant() {
   echo OLD >"$links/Shift.log.txt"
   echo B1 >"$links/Shift.1.log.txt"
   ln -s "$victims/shift.txt" "$links/Shift.2.log.txt"
-  # The configuration's temporary file.
+  # The configuration's temporary file, met by a save and by a load.
   ln -s "$victims/cfg.txt" "$links/product.cfg.new"
+  ln -s "$victims/cfg2.txt" "$links/product2.cfg.new"
 }
 
 # Every target is still there with its content, whatever the tests saw.
 check_victims() {
   local rc=0 name
-  for name in log rot shift cfg; do
+  for name in log rot shift cfg cfg2; do
     if [ "$(cat "$victims/$name.txt" 2>/dev/null)" != "keep $name" ]; then
       echo "planted link target $name.txt was changed, moved or deleted" >&2
       rc=1
