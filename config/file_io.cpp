@@ -13,6 +13,9 @@ namespace config {
 namespace file_io {
 namespace {
 
+// Reading, then a move flushed to disk.
+constexpr DWORD kReadAndMove = GENERIC_READ | GENERIC_WRITE | DELETE;
+
 bool is_missing_error(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
@@ -51,7 +54,7 @@ std::string read_all(const std::wstring& path) {
 }
 
 replay::scoped_handle open_plain(const std::wstring& path) {
-  replay::scoped_handle file = replay::open_plain_file(path, FILE_SHARE_READ);
+  replay::scoped_handle file = replay::open_plain_file(path, kReadAndMove, FILE_SHARE_READ);
   if (!file.is_valid()) open_failed(GetLastError());
   return file;
 }
@@ -99,7 +102,7 @@ void close(replay::scoped_handle& file) {
 }  // namespace
 
 bool write_file(const std::wstring& path, const std::string& bytes) {
-  replay::scoped_handle file = replay::replace_with_plain_file(path, 0);
+  replay::scoped_handle file = replay::replace_with_plain_file(path, GENERIC_WRITE | DELETE, 0);
   if (!file.is_valid()) return false;
   try {
     write_all_and_flush(file.get(), bytes);
@@ -112,7 +115,7 @@ bool write_file(const std::wstring& path, const std::string& bytes) {
 }
 
 void replace(const std::wstring& from, const std::wstring& to) {
-  replay::scoped_handle file = replay::open_plain_file(from, 0);
+  replay::scoped_handle file = replay::open_plain_file(from, GENERIC_WRITE | DELETE, 0);
   if (!file.is_valid() || !replay::rename_plain_file(file.get(), to, true) ||
       !FlushFileBuffers(file.get())) {
     throw replay::exception("failed to replace file (%lu)", GetLastError());

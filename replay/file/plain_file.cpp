@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 namespace replay {
 namespace {
 
-constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
+// What the checks need of every handle besides the caller's access.
+constexpr DWORD kCheckAccess = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 // Links are opened as themselves where the file system allows it.
 constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
 // Names tried for the fresh file that replaces a planted one.
@@ -76,10 +78,10 @@ std::wstring fresh_name(const std::wstring& path, int attempt) {
 }
 
 // A new file under a name of our own beside `path`.
-scoped_handle create_beside(const std::wstring& path, DWORD share) {
+scoped_handle create_beside(const std::wstring& path, DWORD access, DWORD share) {
   for (int attempt = 0; attempt < kFreshNameTries; ++attempt) {
     const std::wstring name = fresh_name(path, attempt);
-    scoped_handle file = create_plain_file(name, share);
+    scoped_handle file = create_plain_file(name, access, share);
     if (file || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
   return scoped_handle();
@@ -89,29 +91,50 @@ bool is_missing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND;
 }
 
+bool same_file(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION first;
+  BY_HANDLE_FILE_INFORMATION second;
+  return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// The renamed file `ours`, opened anew with the caller's access when that lacks DELETE: the
+// name must still lead to the very same file.
+scoped_handle with_access(scoped_handle ours, const std::wstring& path, DWORD access, DWORD share) {
+  if ((access & DELETE) != 0) return ours;
+  scoped_handle file = open_plain_file(path, access, share);
+  if (!file || same_file(file.get(), ours.get())) return file;
+  SetLastError(kNotAPlainFile);
+  return scoped_handle();
+}
+
 }  // namespace
 
-scoped_handle open_plain_file(const std::wstring& path, DWORD share) {
-  return checked(scoped_handle(CreateFileW(path.c_str(), kAccess, share, nullptr, OPEN_EXISTING,
-                                           kFlags, nullptr)),
+scoped_handle open_plain_file(const std::wstring& path, DWORD access, DWORD share) {
+  return checked(scoped_handle(CreateFileW(path.c_str(), access | kCheckAccess, share, nullptr,
+                                           OPEN_EXISTING, kFlags, nullptr)),
                  path);
 }
 
-scoped_handle create_plain_file(const std::wstring& path, DWORD share) {
+scoped_handle create_plain_file(const std::wstring& path, DWORD access, DWORD share) {
   // CREATE_NEW never follows a link: an existing link, even one that leads nowhere, fails it.
-  scoped_handle file(
-      CreateFileW(path.c_str(), kAccess, share, nullptr, CREATE_NEW, kFlags, nullptr));
+  scoped_handle file(CreateFileW(path.c_str(), access | kCheckAccess, share, nullptr, CREATE_NEW,
+                                 kFlags, nullptr));
   if (!file || is_plain_file(file.get(), path)) return file;
-  delete_plain_file(file.get());  // ours, but not what it should be
+  if ((access & DELETE) != 0) delete_plain_file(file.get());  // ours, but not what it should be
   file.reset();
   SetLastError(kNotAPlainFile);
   return file;
 }
 
-scoped_handle replace_with_plain_file(const std::wstring& path, DWORD share) {
-  scoped_handle file = create_beside(path, share);
+scoped_handle replace_with_plain_file(const std::wstring& path, DWORD access, DWORD share) {
+  scoped_handle file = create_beside(path, access | DELETE, share);
   if (!file) return file;
-  if (rename_plain_file(file.get(), path, true) && is_plain_file(file.get(), path)) return file;
+  if (rename_plain_file(file.get(), path, true) && is_plain_file(file.get(), path)) {
+    return with_access(std::move(file), path, access, share);
+  }
   const DWORD error = GetLastError();
   delete_plain_file(file.get());
   file.reset();
@@ -119,18 +142,18 @@ scoped_handle replace_with_plain_file(const std::wstring& path, DWORD share) {
   return file;
 }
 
-scoped_handle open_plain_file_to_append(const std::wstring& path, DWORD share) {
+scoped_handle open_plain_file_to_append(const std::wstring& path, DWORD access, DWORD share) {
   // Two rounds: another process may create the file between our open and our create.
   for (int round = 0; round < 2; ++round) {
-    scoped_handle file = open_plain_file(path, share);
+    scoped_handle file = open_plain_file(path, access, share);
     if (file) return file;
-    if (GetLastError() == kNotAPlainFile) return replace_with_plain_file(path, share);
+    if (GetLastError() == kNotAPlainFile) return replace_with_plain_file(path, access, share);
     if (!is_missing(GetLastError())) return file;
-    file = create_plain_file(path, share);
+    file = create_plain_file(path, access, share);
     if (file || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
   // Still no file to open, yet the name is taken: a link that leads nowhere.
-  return replace_with_plain_file(path, share);
+  return replace_with_plain_file(path, access, share);
 }
 
 bool rename_plain_file(HANDLE file, const std::wstring& path, bool replace) {

@@ -12,8 +12,10 @@
 // through its handle, over the planted name: that replaces the name itself and leaves the file
 // it led to as it was.
 //
-// Every handle is opened for reading, writing and deleting (renaming needs the latter). Failures
-// give an empty handle with GetLastError() set; kNotAPlainFile when a name is not a plain file.
+// `access` is what the caller needs of the handle (rename_plain_file and delete_plain_file need
+// DELETE). Leave DELETE out of a file that others may read while it is open: a handle with
+// DELETE access keeps out every reader that does not share deleting. Failures give an empty
+// handle with GetLastError() set; kNotAPlainFile when a name is not a plain file.
 #pragma once
 
 #include <windows.h>
@@ -27,17 +29,17 @@ namespace replay {
 constexpr DWORD kNotAPlainFile = ERROR_CANT_ACCESS_FILE;
 
 // An existing plain file. A name that is not one is left as it is.
-scoped_handle open_plain_file(const std::wstring& path, DWORD share);
+scoped_handle open_plain_file(const std::wstring& path, DWORD access, DWORD share);
 
 // A new, empty plain file; fails (ERROR_FILE_EXISTS) when anything holds the name already.
-scoped_handle create_plain_file(const std::wstring& path, DWORD share);
+scoped_handle create_plain_file(const std::wstring& path, DWORD access, DWORD share);
 
 // A new, empty plain file that replaces whatever file or link held the name.
-scoped_handle replace_with_plain_file(const std::wstring& path, DWORD share);
+scoped_handle replace_with_plain_file(const std::wstring& path, DWORD access, DWORD share);
 
 // The existing plain file to append to, or a new one when there is none. A name that holds a
 // link is replaced by a new file.
-scoped_handle open_plain_file_to_append(const std::wstring& path, DWORD share);
+scoped_handle open_plain_file_to_append(const std::wstring& path, DWORD access, DWORD share);
 
 // Renames the file of `file` (a plain file opened by the functions above) to `path`, replacing
 // a file or link of that name when `replace` is set. The rename goes through the handle, so it

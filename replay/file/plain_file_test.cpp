@@ -19,31 +19,39 @@ using testing::test_folder;
 using testing::write_file;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kAll = GENERIC_READ | GENERIC_WRITE | DELETE;
+// As a log is opened: readers that do not share deleting can still read it.
+constexpr DWORD kNoDelete = GENERIC_READ | GENERIC_WRITE;
 
 enum class seed { none, plain, hard_link, folder };
 
 struct plain_file_case {
   const char* name;
   seed planted;
-  scoped_handle (*operation)(const std::wstring&, DWORD);
+  scoped_handle (*operation)(const std::wstring&, DWORD, DWORD);
+  DWORD access;
   bool opens;
   const char* content_after;  // of the name, after "new" was written through the handle
 };
 
 const plain_file_case kCases[] = {
-    {"append_creates", seed::none, open_plain_file_to_append, true, "new"},
-    {"append_to_plain", seed::plain, open_plain_file_to_append, true, "oldnew"},
-    {"append_replaces_hard_link", seed::hard_link, open_plain_file_to_append, true, "new"},
-    {"append_leaves_folder", seed::folder, open_plain_file_to_append, false, "<missing>"},
-    {"open_plain", seed::plain, open_plain_file, true, "oldnew"},
-    {"open_refuses_hard_link", seed::hard_link, open_plain_file, false, "other"},
-    {"open_missing", seed::none, open_plain_file, false, "<missing>"},
-    {"create_new", seed::none, create_plain_file, true, "new"},
-    {"create_refuses_plain", seed::plain, create_plain_file, false, "old"},
-    {"create_refuses_hard_link", seed::hard_link, create_plain_file, false, "other"},
-    {"replace_plain", seed::plain, replace_with_plain_file, true, "new"},
-    {"replace_hard_link", seed::hard_link, replace_with_plain_file, true, "new"},
-    {"replace_leaves_folder", seed::folder, replace_with_plain_file, false, "<missing>"},
+    {"append_creates", seed::none, open_plain_file_to_append, kNoDelete, true, "new"},
+    {"append_to_plain", seed::plain, open_plain_file_to_append, kNoDelete, true, "oldnew"},
+    {"append_replaces_hard_link", seed::hard_link, open_plain_file_to_append, kNoDelete, true,
+     "new"},
+    {"append_leaves_folder", seed::folder, open_plain_file_to_append, kNoDelete, false,
+     "<missing>"},
+    {"open_plain", seed::plain, open_plain_file, kAll, true, "oldnew"},
+    {"open_refuses_hard_link", seed::hard_link, open_plain_file, kAll, false, "other"},
+    {"open_missing", seed::none, open_plain_file, kAll, false, "<missing>"},
+    {"create_new", seed::none, create_plain_file, kAll, true, "new"},
+    {"create_refuses_plain", seed::plain, create_plain_file, kAll, false, "old"},
+    {"create_refuses_hard_link", seed::hard_link, create_plain_file, kAll, false, "other"},
+    {"replace_plain", seed::plain, replace_with_plain_file, kAll, true, "new"},
+    {"replace_hard_link", seed::hard_link, replace_with_plain_file, kAll, true, "new"},
+    {"replace_hard_link_no_delete", seed::hard_link, replace_with_plain_file, kNoDelete, true,
+     "new"},
+    {"replace_leaves_folder", seed::folder, replace_with_plain_file, kAll, false, "<missing>"},
 };
 
 class PlainFileTest : public ::testing::Test {
@@ -85,7 +93,7 @@ TEST_F(PlainFileTest, PlantedNamesAreNeverWrittenThrough) {
     clear();
     plant(c.planted);
     {
-      scoped_handle file = c.operation(wide("name"), kShareAll);
+      scoped_handle file = c.operation(wide("name"), c.access, kShareAll);
       EXPECT_EQ(c.opens, file.is_valid()) << c.name;
       if (file) {
         SetFilePointer(file.get(), 0, nullptr, FILE_END);
@@ -102,16 +110,16 @@ TEST_F(PlainFileTest, PlantedNamesAreNeverWrittenThrough) {
 
 TEST_F(PlainFileTest, HardLinkIsNotAPlainFile) {
   plant(seed::hard_link);
-  EXPECT_FALSE(open_plain_file(wide("name"), kShareAll).is_valid());
+  EXPECT_FALSE(open_plain_file(wide("name"), kAll, kShareAll).is_valid());
   EXPECT_EQ(kNotAPlainFile, GetLastError());
-  EXPECT_FALSE(create_plain_file(wide("name"), kShareAll).is_valid());
+  EXPECT_FALSE(create_plain_file(wide("name"), kAll, kShareAll).is_valid());
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
 }
 
 // A rename through the handle moves our file; it replaces a planted name only when asked to.
 TEST_F(PlainFileTest, RenameMovesOnlyOurFile) {
   plant(seed::hard_link);
-  scoped_handle file = create_plain_file(wide("ours"), kShareAll);
+  scoped_handle file = create_plain_file(wide("ours"), kAll, kShareAll);
   ASSERT_TRUE(file.is_valid());
   DWORD written = 0;
   WriteFile(file.get(), "ours", 4, &written, nullptr);
@@ -126,7 +134,7 @@ TEST_F(PlainFileTest, RenameMovesOnlyOurFile) {
 }
 
 TEST_F(PlainFileTest, DeleteThroughTheHandle) {
-  scoped_handle file = create_plain_file(wide("ours"), kShareAll);
+  scoped_handle file = create_plain_file(wide("ours"), kAll, kShareAll);
   ASSERT_TRUE(file.is_valid());
   EXPECT_TRUE(delete_plain_file(file.get()));
   file.reset();

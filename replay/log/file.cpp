@@ -17,9 +17,11 @@ const char kByteOrderMark[] = "\xEF\xBB\xBF";
 // replaced by a new log, and the other file is never written through.
 scoped_handle open_for_append(const std::string& path) {
   const std::wstring name = ansi_path(path);
-  scoped_handle file =
-      open_plain_file_to_append(name, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  if (!file) file = open_plain_file_to_append(name, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  // Read access for the copies of rotation; no delete access, which would keep out readers.
+  const DWORD access = GENERIC_READ | GENERIC_WRITE;
+  scoped_handle file = open_plain_file_to_append(
+      name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (!file) file = open_plain_file_to_append(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (!file) {
     const DWORD error = GetLastError();
     throw generic("CreateFile failed: " + system_error_text(error));

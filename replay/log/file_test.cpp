@@ -202,6 +202,25 @@ TEST_F(FileTest, LogNamePlantedAsHardLinkIsReplaced) {
   }
 }
 
+// While the log is open, a reader that shares reading and writing but not deleting (as the C
+// library's fopen does) can still read it, also when the log replaced a planted name.
+TEST_F(FileTest, OpenLogCanBeReadByOthers) {
+  const std::string other = m_folder / "other.txt";
+  write_file(other, "keep");
+  for (bool planted : {false, true}) {
+    DeleteFileA(current().c_str());
+    if (planted) {
+      ASSERT_TRUE(CreateHardLinkA(current().c_str(), other.c_str(), nullptr));
+    }
+    log::file listener(base());
+    listener.write(1, "H ", "x");
+    const scoped_handle reader(CreateFileA(current().c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(reader.is_valid()) << planted;
+  }
+}
+
 // Links planted from a shell script (planted_file_links_test.sh): Wine cannot make a symbolic
 // link itself, but a Unix one placed in drive_c leads Windows programs to its target.
 class PlantedLogLinkTest : public ::testing::Test {

@@ -33,8 +33,9 @@ std::wstring backup_path(const std::string& base_name, uint32_t number) {
 bool copy_to(HANDLE current, const std::string& base_name, uint32_t number, uint32_t backup_count) {
   const std::wstring backup = backup_path(base_name, number);
   // A single backup is replaced on every rotation; otherwise only a free number is taken.
-  scoped_handle file =
-      backup_count == 1 ? replace_with_plain_file(backup, 0) : create_plain_file(backup, 0);
+  const DWORD access = GENERIC_WRITE | DELETE;
+  scoped_handle file = backup_count == 1 ? replace_with_plain_file(backup, access, 0)
+                                         : create_plain_file(backup, access, 0);
   if (!file) return false;
   if (copy_content(current, file.get())) return true;
   delete_plain_file(file.get());
@@ -42,7 +43,7 @@ bool copy_to(HANDLE current, const std::string& base_name, uint32_t number, uint
 }
 
 bool move_onto(const std::string& base_name, uint32_t from, uint32_t to) {
-  const scoped_handle file = open_plain_file(backup_path(base_name, from), 0);
+  const scoped_handle file = open_plain_file(backup_path(base_name, from), DELETE, 0);
   return file && rename_plain_file(file.get(), backup_path(base_name, to), true);
 }
 
