@@ -91,21 +91,33 @@ bool is_missing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND;
 }
 
-bool same_file(HANDLE a, HANDLE b) {
-  BY_HANDLE_FILE_INFORMATION first;
-  BY_HANDLE_FILE_INFORMATION second;
-  return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
-         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh &&
-         first.nFileIndexLow == second.nFileIndexLow;
+struct identity {
+  DWORD volume = 0;
+  DWORD high = 0;
+  DWORD low = 0;
+  bool operator==(const identity& other) const {
+    return volume == other.volume && high == other.high && low == other.low;
+  }
+};
+
+bool identify(HANDLE file, identity& id) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return true;
 }
 
-// The renamed file `ours`, opened anew with the caller's access when that lacks DELETE: the
+// The renamed file `ours`, opened anew with the caller's access when that lacks DELETE (ours is
+// closed first: its DELETE access would keep out an open that does not share deleting). The
 // name must still lead to the very same file.
 scoped_handle with_access(scoped_handle ours, const std::wstring& path, DWORD access, DWORD share) {
   if ((access & DELETE) != 0) return ours;
+  identity renamed;
+  if (!identify(ours.get(), renamed)) return scoped_handle();
+  ours.reset();
   scoped_handle file = open_plain_file(path, access, share);
-  if (!file || same_file(file.get(), ours.get())) return file;
+  identity opened;
+  if (!file || (identify(file.get(), opened) && opened == renamed)) return file;
   SetLastError(kNotAPlainFile);
   return scoped_handle();
 }

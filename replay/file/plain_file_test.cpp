@@ -116,6 +116,23 @@ TEST_F(PlainFileTest, HardLinkIsNotAPlainFile) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
 }
 
+// The log's second try shares no deleting: the file renamed over a planted name is opened
+// anew, without delete access, and must be the same file.
+TEST_F(PlainFileTest, ReplaceForAnOpenThatSharesNoDeleting) {
+  plant(seed::hard_link);
+  {
+    const scoped_handle file =
+        replace_with_plain_file(wide("name"), kNoDelete, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    EXPECT_TRUE(file.is_valid());
+    DWORD written = 0;
+    WriteFile(file.get(), "new", 3, &written, nullptr);
+  }
+  EXPECT_EQ("new", read_file(m_folder / "name"));
+  EXPECT_EQ("other", read_file(m_folder / "other"));
+  EXPECT_EQ(0, strays());
+  clear();
+}
+
 // A rename through the handle moves our file; it replaces a planted name only when asked to.
 TEST_F(PlainFileTest, RenameMovesOnlyOurFile) {
   plant(seed::hard_link);
