@@ -12,7 +12,9 @@
 #include "config/configuration_protection.h"
 #include "config/file_io.h"
 #include "config/protected_file.h"
+#include "replay/file/plain_file.h"
 #include "replay/log/log.h"
+#include "replay/unique_handle.h"
 
 namespace config {
 namespace config_storage {
@@ -30,12 +32,22 @@ Error storage_failure(const char* record_name, const char* stage, const std::wst
   return Error(text.message());
 }
 
-// Reads one file into a fresh record and hands it over only when all went well.
+// Reads one file into a fresh record and hands it over only when all went well. With `held`,
+// the file must be a plain file; it is read through the handle left in `held`, by which it is
+// then moved (a ".new" file, which replaces the target or is set aside).
 template <class Record>
-Record read_one_file(const char* record_name, const std::wstring& path) {
+Record read_one_file(const char* record_name, const std::wstring& path,
+                     replay::scoped_handle* held = nullptr) {
   const char* stage = kStageOpen;
   try {
-    archive_reader reader(read_protected_file(path));
+    std::string bytes;
+    if (held != nullptr) {
+      *held = file_io::open_plain(path);
+      bytes = file_io::read_all(held->get());
+    } else {
+      bytes = read_raw_file(path);
+    }
+    archive_reader reader(unprotect_configuration_data(bytes));
     stage = kStageParsing;
     Record record;
     reader.read(record);
@@ -48,24 +60,27 @@ Record read_one_file(const char* record_name, const std::wstring& path) {
 }
 
 // A damaged ".new" file is kept for inspection under another name, out of the next load's way.
-void set_aside(const std::wstring& damaged) {
-  const std::wstring aside =
-      damaged.substr(0, damaged.size() - wcslen(kNewSuffix)) + kDamagedSuffix;
-  if (MoveFileExW(damaged.c_str(), aside.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    replay::log_error(L"config_storage::load(). Unreadable file %s set aside as %s",
-                      damaged.c_str(), aside.c_str());
+// Only a plain file is moved (`damaged` holds it, or nothing): moving a planted link could move
+// the file it leads to.
+void set_aside(const replay::scoped_handle& damaged, const std::wstring& path) {
+  const std::wstring aside = path.substr(0, path.size() - wcslen(kNewSuffix)) + kDamagedSuffix;
+  if (!damaged.is_valid()) {
+    SetLastError(replay::kNotAPlainFile);
+  } else if (replay::rename_plain_file(damaged.get(), aside, true)) {
+    replay::log_error(L"config_storage::load(). Unreadable file %s set aside as %s", path.c_str(),
+                      aside.c_str());
     return;
   }
   replay::log_error(L"config_storage::load(). Failed to set aside unreadable file %s (%lu)",
-                    damaged.c_str(), GetLastError());
+                    path.c_str(), GetLastError());
 }
 
 // The ".new" file has been read: it becomes the target. Should that fail, the record is still
 // good and the next load takes the ".new" file over again.
-void take_over(const std::wstring& temporary, const std::wstring& path) {
-  if (MoveFileExW(temporary.c_str(), path.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+void take_over(const replay::scoped_handle& temporary_file, const std::wstring& temporary,
+               const std::wstring& path) {
+  if (replay::rename_plain_file(temporary_file.get(), path, true) &&
+      FlushFileBuffers(temporary_file.get())) {
     return;
   }
   replay::log_error(L"config_storage::load(). Failed to replace %s with %s (%lu)", path.c_str(),
@@ -74,10 +89,12 @@ void take_over(const std::wstring& temporary, const std::wstring& path) {
 
 template <class Record>
 Record load_from_target_instead(const char* record_name, const std::wstring& path,
-                                const std::wstring& temporary, const storage_error& new_error) {
+                                const std::wstring& temporary,
+                                const replay::scoped_handle& temporary_file,
+                                const storage_error& new_error) {
   try {
     Record record = read_one_file<Record>(record_name, path);
-    set_aside(temporary);
+    set_aside(temporary_file, temporary);
     return record;
   } catch (const file_not_found&) {
     throw new_error;  // the damaged ".new" is all there is: leave it, report its fault
@@ -87,15 +104,16 @@ Record load_from_target_instead(const char* record_name, const std::wstring& pat
 template <class Record>
 Record load_with_recovery(const char* record_name, const std::wstring& path) {
   const std::wstring temporary = path + kNewSuffix;
+  replay::scoped_handle temporary_file;
   Record record;
   try {
-    record = read_one_file<Record>(record_name, temporary);
+    record = read_one_file<Record>(record_name, temporary, &temporary_file);
   } catch (const file_not_found&) {
     return read_one_file<Record>(record_name, path);
   } catch (const storage_error& error) {
-    return load_from_target_instead<Record>(record_name, path, temporary, error);
+    return load_from_target_instead<Record>(record_name, path, temporary, temporary_file, error);
   }
-  take_over(temporary, path);
+  take_over(temporary_file, temporary, path);
   return record;
 }
 

@@ -33,7 +33,9 @@ constexpr const wchar_t kDamagedSuffix[] = L".new.damaged";
 // - a readable ".new" file wins; it then replaces the target (a failure of that replace is
 //   logged, the record is still returned, and the next load tries again);
 // - a ".new" file that cannot be read is passed over: the target is read instead and, once that
-//   succeeded, the damaged file is renamed to path + ".new.damaged" (logged);
+//   succeeded, the damaged file is renamed to path + ".new.damaged" (logged); a ".new" name
+//   that is a link (symbolic or hard) counts as unreadable and is left where it is (logged as
+//   not set aside), since moving it could move the file it leads to;
 // - the load fails only when neither file can be read; when the target is missing too, the
 //   damaged ".new" is left where it is and its error is reported.
 void load(const std::wstring& path, products_impl& record);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -349,6 +350,57 @@ TEST_F(ConfigStorage, LoadSucceedsWhenTheTakeOverFails) {
   config_storage::load(m_path, loaded);
   EXPECT_EQ(ids({L"TOOLKIT"}), ids(loaded));
   EXPECT_FALSE(file_exists(m_new));
+}
+
+// A ".new" name planted as a hard link to another file (any account may make one in a folder
+// it can write): the save replaces the name with its own file and never writes the other one.
+TEST_F(ConfigStorage, NewFilePlantedAsHardLinkIsNotWrittenThrough) {
+  const std::wstring other = m_folder.path(L"other");
+  write_raw_file(other, "keep");
+  ASSERT_TRUE(CreateHardLinkW(m_new.c_str(), other.c_str(), nullptr));
+  config_storage::save(m_path, products({L"CVPRO"}));
+  EXPECT_EQ("keep", read_raw_file(other));
+  EXPECT_FALSE(file_exists(m_new));
+  products_impl loaded;
+  config_storage::load(m_path, loaded);
+  EXPECT_EQ(ids({L"CVPRO"}), ids(loaded));
+}
+
+// Links planted from a shell script (replay/file/planted_file_links_test.sh): Wine cannot make
+// a symbolic link itself, but a Unix one placed in drive_c leads Windows programs to its target.
+class ConfigPlantedLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("CORVANE_PLANTED_LINKS") == nullptr) GTEST_SKIP() << "no planted links";
+  }
+  static std::string victim(const std::wstring& name) {
+    return read_raw_file(L"C:\\cvfilelinks_victims\\" + name);
+  }
+  testing::log_capture m_log;
+};
+
+// The save writes its own ".new" file in the link's place: the link's target is neither
+// written nor moved onto product.cfg.
+TEST_F(ConfigPlantedLinkTest, SaveNeverWritesThroughANewLink) {
+  const std::wstring path = L"C:\\cvfilelinks\\product.cfg";
+  config_storage::save(path, products({L"CVPRO"}));
+  EXPECT_EQ("keep cfg\n", victim(L"cfg.txt"));
+  EXPECT_FALSE(file_exists(path + L".new"));
+  products_impl loaded;
+  config_storage::load(path, loaded);
+  EXPECT_EQ(ids({L"CVPRO"}), ids(loaded));
+}
+
+// A ".new" link that cannot be read is not set aside: moving the link would move its target.
+TEST_F(ConfigPlantedLinkTest, LoadNeverMovesANewLink) {
+  const std::wstring path = L"C:\\cvfilelinks\\product2.cfg";
+  write_protected_file(path, to_archive_text(products({L"CVPRO"})));
+  products_impl loaded;
+  config_storage::load(path, loaded);
+  EXPECT_EQ(ids({L"CVPRO"}), ids(loaded));
+  EXPECT_EQ("keep cfg2\n", victim(L"cfg2.txt"));
+  EXPECT_FALSE(file_exists(path + L".new.damaged"));
+  EXPECT_TRUE(m_log.contains(3, "Failed to set aside unreadable file"));
 }
 
 }  // namespace

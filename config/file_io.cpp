@@ -7,24 +7,33 @@
 
 #include "config/storage_error.h"
 #include "replay/exception/exception.h"
+#include "replay/file/plain_file.h"
 
 namespace config {
 namespace file_io {
 namespace {
 
+// Reading, then a move flushed to disk.
+constexpr DWORD kReadAndMove = GENERIC_READ | GENERIC_WRITE | DELETE;
+
 bool is_missing_error(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Throws for the failed open of a file to read.
+[[noreturn]] void open_failed(DWORD error) {
+  if (is_missing_error(error)) {
+    throw file_not_found("file not found (" + std::to_string(error) + ")");
+  }
+  if (error == replay::kNotAPlainFile) throw replay::exception("not a plain file (%lu)", error);
+  throw replay::exception("failed to open file (%lu)", error);
 }
 
 replay::scoped_handle open_for_reading(const std::wstring& path) {
   replay::scoped_handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.is_valid()) return file;
-  const DWORD error = GetLastError();
-  if (is_missing_error(error)) {
-    throw file_not_found("file not found (" + std::to_string(error) + ")");
-  }
-  throw replay::exception("failed to open file (%lu)", error);
+  if (!file.is_valid()) open_failed(GetLastError());
+  return file;
 }
 
 std::size_t file_size(HANDLE file) {
@@ -41,13 +50,22 @@ std::size_t file_size(HANDLE file) {
 }  // namespace
 
 std::string read_all(const std::wstring& path) {
-  replay::scoped_handle file = open_for_reading(path);
-  std::string bytes(file_size(file.get()), '\0');
+  return read_all(open_for_reading(path).get());
+}
+
+replay::scoped_handle open_plain(const std::wstring& path) {
+  replay::scoped_handle file = replay::open_plain_file(path, kReadAndMove, FILE_SHARE_READ);
+  if (!file.is_valid()) open_failed(GetLastError());
+  return file;
+}
+
+std::string read_all(HANDLE file) {
+  std::string bytes(file_size(file), '\0');
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD read = 0;
     const DWORD wanted = static_cast<DWORD>(bytes.size() - done);
-    if (!ReadFile(file.get(), &bytes[done], wanted, &read, nullptr)) {
+    if (!ReadFile(file, &bytes[done], wanted, &read, nullptr)) {
       throw replay::exception("failed to read file (%lu)", GetLastError());
     }
     if (read == 0) break;  // the file shrank while we read it
@@ -84,28 +102,24 @@ void close(replay::scoped_handle& file) {
 }  // namespace
 
 bool write_file(const std::wstring& path, const std::string& bytes) {
-  replay::scoped_handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  replay::scoped_handle file = replay::replace_with_plain_file(path, GENERIC_WRITE | DELETE, 0);
   if (!file.is_valid()) return false;
   try {
     write_all_and_flush(file.get(), bytes);
-    close(file);
   } catch (...) {
-    file.reset();
-    DeleteFileW(path.c_str());
+    replay::delete_plain_file(file.get());  // through the handle: the name may be anyone's now
     throw;
   }
+  close(file);
   return true;
 }
 
 void replace(const std::wstring& from, const std::wstring& to) {
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  replay::scoped_handle file = replay::open_plain_file(from, GENERIC_WRITE | DELETE, 0);
+  if (!file.is_valid() || !replay::rename_plain_file(file.get(), to, true) ||
+      !FlushFileBuffers(file.get())) {
     throw replay::exception("failed to replace file (%lu)", GetLastError());
   }
-}
-
-void remove_quietly(const std::wstring& path) {
-  DeleteFileW(path.c_str());
 }
 
 }  // namespace file_io

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "replay/log/test_folder.h"
 #include "setup_dll/test_support.h"
 
 namespace {
@@ -106,6 +107,30 @@ TEST_F(SetupmateExportsTest, AnotherUsersProductKeepsTheFilesNotTheUsersKeys) {
   EXPECT_EQ(log.find("Remove Rediro Ziredod oravez files"), std::string::npos) << log;
   // The current user's keys are the current user's to remove.
   EXPECT_FALSE(key_exists(m_scratch, L"Software\\Ravelins"));
+}
+
+// The module log's name planted as a hard link to another file below the common application-data
+// folder, where users can create the folders first: the other file is never appended to, and the
+// module log is written afresh.
+TEST_F(SetupmateExportsTest, ModuleLogPlantedAsHardLinkIsReplaced) {
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  FreeLibrary(m_dll);  // closes the module log
+  m_dll = nullptr;
+  const std::wstring log_path = module_log_path();
+  const std::wstring other = log_path.substr(0, log_path.rfind(L'\\')) + L"\\other.txt";
+  replay::testing::write_file(narrow(other), "keep");
+  DeleteFileW(log_path.c_str());
+  ASSERT_TRUE(CreateHardLinkW(log_path.c_str(), other.c_str(), nullptr));
+  m_dll = LoadLibraryW((program_folder() + L"Setupmate.dll").c_str());
+  ASSERT_NE(m_dll, nullptr);
+  ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_scratch), ERROR_SUCCESS);
+
+  EXPECT_EQ(call("remove_mutual_plugin_files"), 0u);
+  EXPECT_EQ("keep", read_file(other));
+  const std::string log = read_file(log_path);
+  EXPECT_EQ(0u, log.find("\xEF\xBB\xBF")) << log;
+  EXPECT_NE(log.find("] Remove Rediro Ziredod oravez files\r\n"), std::string::npos) << log;
+  DeleteFileW(other.c_str());
 }
 
 }  // namespace

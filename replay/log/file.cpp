@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "replay/file/plain_file.h"
 #include "replay/log/generic.h"
 #include "replay/log/rotation.h"
 #include "replay/mutex/scope.h"
@@ -12,19 +13,20 @@ namespace {
 
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
-HANDLE open_for_append(const std::string& path) {
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-  if (handle == INVALID_HANDLE_VALUE) {
+// The log file is opened as a plain file: a name planted as a link to another file is
+// replaced by a new log, and the other file is never written through.
+scoped_handle open_for_append(const std::string& path) {
+  const std::wstring name = ansi_path(path);
+  // Read access for the copies of rotation; no delete access, which would keep out readers.
+  const DWORD access = GENERIC_READ | GENERIC_WRITE;
+  scoped_handle file = open_plain_file_to_append(
+      name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (!file) file = open_plain_file_to_append(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!file) {
     const DWORD error = GetLastError();
     throw generic("CreateFile failed: " + system_error_text(error));
   }
-  return handle;
+  return file;
 }
 
 bool is_empty(HANDLE handle) {
@@ -64,7 +66,7 @@ std::string file::lock_name(const std::string& base_name) {
 
 void file::rotate_if_full() {
   if (!reached_size_limit(m_file.get(), m_size_limit)) return;
-  if (m_backup_count > 0) copy_to_backup(m_base_name, m_backup_count);
+  if (m_backup_count > 0) copy_to_backup(m_file.get(), m_base_name, m_backup_count);
   SetFilePointer(m_file.get(), 0, nullptr, FILE_BEGIN);
   SetEndOfFile(m_file.get());
   write_bytes(kByteOrderMark);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
@@ -153,7 +154,12 @@ TEST_F(FileTest, RotationGivesUpWhenBackupsCannotBeWritten) {
       listener.write(1, "H ", "after");
     }
     EXPECT_EQ(kBom + "H after\r\n", read_file(current())) << count;
-    EXPECT_FALSE(log::copy_to_backup(base(), count)) << count;
+    {
+      const scoped_handle current_file(CreateFileA(current().c_str(), GENERIC_READ,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                   OPEN_EXISTING, 0, nullptr));
+      EXPECT_FALSE(log::copy_to_backup(current_file.get(), base(), count)) << count;
+    }
     for (uint32_t n = 1; n <= count; ++n) RemoveDirectoryA(backup(n).c_str());
   }
 }
@@ -170,6 +176,97 @@ TEST_F(FileTest, UnreadableSizeIsNotTheLimit) {
   EXPECT_FALSE(log::reached_size_limit(handle, 6));
   EXPECT_FALSE(log::reached_size_limit(handle, log::file::kNoLimit));
   CloseHandle(handle);
+}
+
+// A log name planted as a hard link to another file (a name any account may make in a shared
+// folder): the other file is neither appended to nor cut by a rotation, and the log is written
+// afresh.
+TEST_F(FileTest, LogNamePlantedAsHardLinkIsReplaced) {
+  const std::string other = m_folder / "other.txt";
+  for (uint32_t backup_count : {0u, 1u}) {
+    DeleteFileA(current().c_str());
+    DeleteFileA(backup(1).c_str());
+    write_file(other, "keep");
+    ASSERT_TRUE(CreateHardLinkA(current().c_str(), other.c_str(), nullptr));
+    {
+      // With a limit of 4 bytes the second write rotates: copies the log and cuts it.
+      log::file listener(base(), 4, backup_count);
+      listener.write(1, "H ", "a");
+      listener.write(1, "H ", "b");
+    }
+    EXPECT_EQ("keep", read_file(other)) << backup_count;
+    EXPECT_EQ(kBom + "H b\r\n", read_file(current())) << backup_count;
+    if (backup_count == 1) {
+      EXPECT_EQ(kBom + "H a\r\n", read_file(backup(1)));
+    }
+  }
+}
+
+// While the log is open, a reader that shares reading and writing but not deleting (as the C
+// library's fopen does) can still read it, also when the log replaced a planted name.
+TEST_F(FileTest, OpenLogCanBeReadByOthers) {
+  const std::string other = m_folder / "other.txt";
+  write_file(other, "keep");
+  for (bool planted : {false, true}) {
+    DeleteFileA(current().c_str());
+    if (planted) {
+      ASSERT_TRUE(CreateHardLinkA(current().c_str(), other.c_str(), nullptr));
+    }
+    log::file listener(base());
+    listener.write(1, "H ", "x");
+    const scoped_handle reader(CreateFileA(current().c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(reader.is_valid()) << planted;
+  }
+}
+
+// Links planted from a shell script (planted_file_links_test.sh): Wine cannot make a symbolic
+// link itself, but a Unix one placed in drive_c leads Windows programs to its target.
+class PlantedLogLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("CORVANE_PLANTED_LINKS") == nullptr) GTEST_SKIP() << "no planted links";
+  }
+  void TearDown() override { log_shutdown(); }
+  static std::string planted(const std::string& name) { return "C:\\cvfilelinks\\" + name; }
+  static std::string victim(const std::string& name) {
+    return read_file("C:\\cvfilelinks_victims\\" + name);
+  }
+};
+
+TEST_F(PlantedLogLinkTest, LogFileIsWrittenAfreshNotThroughTheLink) {
+  log_add_listener(new log::file(planted("Log")));
+  log_info("line");
+  log_shutdown();
+  EXPECT_EQ("keep log\n", victim("log.txt"));
+  const std::string content = read_file(planted("Log.log.txt"));
+  EXPECT_EQ(kBom, content.substr(0, 3));
+  EXPECT_NE(std::string::npos, content.find("    line\r\n")) << content;
+}
+
+// Backup 1 is a link: the single backup replaces the link's name, never its target.
+TEST_F(PlantedLogLinkTest, SingleBackupReplacesTheLinkNotItsTarget) {
+  {
+    log::file listener(planted("Rot"), 1, 1);
+    listener.write(1, "H ", "new");
+  }
+  EXPECT_EQ("keep rot\n", victim("rot.txt"));
+  EXPECT_EQ("OLD\n", read_file(planted("Rot.1.log.txt")));
+  EXPECT_EQ(kBom + "H new\r\n", read_file(planted("Rot.log.txt")));
+}
+
+// Backup 2 is a link: it counts as taken and is never moved onto backup 1, so the shift stops
+// there and the rotation only cuts the log.
+TEST_F(PlantedLogLinkTest, ShiftNeverMovesALinksTarget) {
+  {
+    log::file listener(planted("Shift"), 1, 2);
+    listener.write(1, "H ", "new");
+  }
+  EXPECT_EQ("keep shift\n", victim("shift.txt"));
+  EXPECT_EQ("B1\n", read_file(planted("Shift.1.log.txt")));
+  EXPECT_EQ("keep shift\n", read_file(planted("Shift.2.log.txt")));
+  EXPECT_EQ(kBom + "H new\r\n", read_file(planted("Shift.log.txt")));
 }
 
 }  // namespace
