@@ -81,6 +81,19 @@ TEST_F(SetupmateExportsTest, TheEmptyCompanyKeyGoesWithThePluginKey) {
   EXPECT_TRUE(key_exists(m_scratch, L"Software"));
 }
 
+TEST_F(SetupmateExportsTest, ACompanyKeyWithAnotherProductStays) {
+  create_key(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez\\Settings\\Accounts");
+  create_key(m_scratch, L"Software\\Ravelins\\OtherProduct");
+  EXPECT_EQ(call("remove_mutual_plugin_regkeys"), 0u);
+  EXPECT_FALSE(key_exists(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez"));
+  EXPECT_TRUE(key_exists(m_scratch, L"Software\\Ravelins\\OtherProduct"));
+  const std::string log = read_file(module_log_path());
+  EXPECT_NE(log.find("] remove_mutual_plugin_regkeys exception: registry2.key_error[RegDeleteKey() "
+                     "failed: key \"Ravelins\" (5)]\r\n"),
+            std::string::npos)
+      << log;
+}
+
 TEST_F(SetupmateExportsTest, ARegisteredProductKeepsTheKeys) {
   create_key(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez\\Registered Plugins\\Corvane");
   EXPECT_EQ(call("remove_mutual_plugin_regkeys"), 0u);

@@ -1,11 +1,14 @@
 // A minimal in-process COM server for the registration tests. DllRegisterServer writes
-// HKEY_CLASSES_ROOT\CLSID\<TEST_COM_CLSID>\InprocServer32 = this DLL's path; built with
-// TEST_COM_FAILS it writes nothing and reports failure, as a broken server would.
+// HKEY_CLASSES_ROOT\CLSID\<TEST_COM_CLSID>\InprocServer32 = this DLL's path (in the registry view
+// of its bitness); built with TEST_COM_FAILS it writes the same key and then reports failure, as
+// a server that breaks half way would. DllUnregisterServer removes the key.
 #include <windows.h>
 
 #include <olectl.h>
 
 #include <string>
+
+#include "replay/unique_handle.h"
 
 namespace {
 
@@ -24,21 +27,21 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
 }
 
 extern "C" HRESULT __stdcall DllRegisterServer() {
-#ifdef TEST_COM_FAILS
-  return E_FAIL;
-#else
   wchar_t path[MAX_PATH] = {};
   if (GetModuleFileNameW(g_instance, path, MAX_PATH) == 0) return E_FAIL;
-  HKEY server = nullptr;
+  replay::unique_hkey server;
   const std::wstring key = class_key() + L"\\InprocServer32";
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &server,
-                      nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                      server.receive(), nullptr) != ERROR_SUCCESS) {
     return SELFREG_E_CLASS;
   }
   const DWORD bytes = static_cast<DWORD>((wcslen(path) + 1) * sizeof(wchar_t));
   const LONG result =
-      RegSetValueExW(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), bytes);
-  RegCloseKey(server);
+      RegSetValueExW(server.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), bytes);
+#ifdef TEST_COM_FAILS
+  static_cast<void>(result);
+  return E_FAIL;
+#else
   return result == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
 #endif
 }
