@@ -5,26 +5,16 @@
 # Unix symbolic link inside drive_c to Windows programs as a directory reparse point.
 #   purgeline_link_on_the_way_test.sh BIN_FOLDER
 set -u
-bin="$1"
-own_session="${CORVANE_OWN_SESSION:-0}"
-export CORVANE_OWN_SESSION=0
-end_session() { [ "$own_session" = 1 ] && "$CORVANE_SOURCE_DIR/tools/prefix.sh" kill "$WINEPREFIX"; }
-run() { "$CORVANE_SOURCE_DIR/tools/wine-run" "$@"; }
+source "$(dirname "${BASH_SOURCE[0]}")/scenario.sh"
 
-c="$WINEPREFIX/drive_c"
 common="$c/ProgramData"
 target="$c/Lantern/precious"
-cleanup() {
-  run "$bin/demo_seed.exe" --stop
+scenario_cleanup() {
   rm -f "$common/Ravelins"
   rm -rf "$target"
-  end_session
 }
-trap cleanup EXIT
-end_session
-
-run "$bin/demo_seed.exe" --stop
-run "$bin/demo_seed.exe" || { echo "seeding failed"; exit 1; }
+trap end_seeded_scenario EXIT
+begin_seeded_scenario
 # The framework's data folder is replaced by a link to a folder that is not the suite's.
 rm -rf "$common/Ravelins"
 mkdir -p "$target/Suite" "$target/Programs Bar"
@@ -35,12 +25,6 @@ find "$c/users" -name CVPurgeline.log.txt -delete
 
 run "$bin/Purgeline.exe" || { echo "Purgeline failed"; exit 1; }
 
-failed=0
-check() {  # check DESCRIPTION TEST...
-  local what="$1"
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failed=1; fi
-}
 log="$(find "$c/users" -name CVPurgeline.log.txt | head -n 1)"
 check "the log exists" test -n "$log"
 check "the link's target keeps Suite\\keep.txt" test -f "$target/Suite/keep.txt"
@@ -53,4 +37,5 @@ check "the framework's data in another profile goes" \
   test ! -e "$c/users/alice/AppData/Roaming/Ravelins/Suite"
 check "the VirtualStore copy goes" \
   test ! -e "$c/users/alice/AppData/Local/VirtualStore/ProgramData/Ravelins"
-[ "$failed" = 0 ] || { grep -a "Ravelins" "$log" | head -n 20; exit 1; }
+[ "$failed" = 0 ] || grep -a "Ravelins" "$log" | head -n 20
+finish

@@ -5,8 +5,7 @@
 # links; a Unix symbolic link inside drive_c leads Windows programs to its target.
 #   purgeline_log_link_test.sh BIN_FOLDER
 set -u
-bin="$1"
-c="$WINEPREFIX/drive_c"
+source "$(dirname "${BASH_SOURCE[0]}")/scenario.sh"
 # Wine's temporary folder for the prefix's user (TEMP is %USERPROFILE%\Temp there).
 temp="$c/users/${USER:-$(id -un)}/Temp"
 log="$temp/CVPurgeline.log.txt"
@@ -14,6 +13,7 @@ victim="$c/cvloglink_victim/keep.txt"
 cleanup() {
   rm -f "$log"
   rm -rf "$c/cvloglink_victim"
+  end_session
 }
 trap cleanup EXIT
 cleanup
@@ -21,16 +21,10 @@ mkdir -p "$temp" "$(dirname "$victim")"
 echo "not the suite's" >"$victim"
 ln -s "$victim" "$log"
 
-"$CORVANE_SOURCE_DIR/tools/wine-run" "$bin/Purgeline.exe" || { echo "Purgeline failed"; exit 1; }
+run "$bin/Purgeline.exe" || { echo "Purgeline failed"; exit 1; }
 
-rc=0
-if [ "$(cat "$victim" 2>/dev/null)" != "not the suite's" ]; then
-  echo "FAIL: the log was written through the planted link into $victim"
-  rc=1
-fi
-if [ -L "$log" ] || ! grep -q '\*\*\*\* Search .* info \*\*\*\*' "$log"; then
-  echo "FAIL: no log of its own at $log"
-  rc=1
-fi
-[ $rc = 0 ] && echo "ok: the link's target kept its content and the log was written afresh"
-exit $rc
+check "the link's target $victim keeps its content" \
+  test "$(cat "$victim" 2>/dev/null)" = "not the suite's"
+check "the log is a file of its own at $log" test ! -L "$log"
+check "the log was written afresh" grep -q '\*\*\*\* Search .* info \*\*\*\*' "$log"
+finish
