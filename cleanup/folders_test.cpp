@@ -9,6 +9,7 @@
 #include "cleanup/folder_fixture_test_util.h"
 #include "cleanup/log_capture_test_util.h"
 #include "replay/unicode/unicode.h"
+#include "replay/unique_handle.h"
 
 namespace {
 
@@ -83,6 +84,21 @@ TEST_F(FolderTest, RemoveEmptyFolderHeldOpenLogsTheError) {
   EXPECT_EQ(0u, log.lines()[0].text.find("Failed to remove empty folder '" + root_ +
                                          "\\held', GetLastError()="))
       << log.lines()[0].text;
+}
+
+// A folder that is not empty says so even while a process holds it open without letting others
+// delete it (a program working in it, say).
+TEST_F(FolderTest, RemoveEmptyFolderHeldOpenAndNotEmptySaysNotEmpty) {
+  make_file(wroot_ + L"\\held\\a.txt");
+  const replay::scoped_handle held(CreateFileW((wroot_ + L"\\held").c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ASSERT_TRUE(held);
+  captured_log log;
+  remove_empty_folder(root_ + "\\held");
+  EXPECT_EQ(lines{"Do NOT removing folder '" + root_ + "\\held', as it is not empty !"},
+            log.texts());
+  EXPECT_TRUE(exists(wroot_ + L"\\held\\a.txt"));
 }
 
 // Removals built from a shell folder: the same lines as the plain ones; a path that does not

@@ -76,8 +76,13 @@ DWORD remove_listed_if_empty(const open_folder& parent, const listed_entry& entr
     }
   }
   if (!is_directory(entry)) return ERROR_DIRECTORY;
-  const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, open_as::folder);
   const std::wstring path = parent.path + L"\\" + entry.name;
+  // Listed first without asking for delete access, which a process working in the folder
+  // (its current folder, say) can deny: a folder that is not empty is reported as such.
+  if (!nt_file::list(entry_walk::open_listed(parent, entry, open_as::walk).get(), path).empty()) {
+    return ERROR_DIR_NOT_EMPTY;
+  }
+  const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, open_as::folder);
   if (!nt_file::list(handle.get(), path).empty()) return ERROR_DIR_NOT_EMPTY;
   return nt_file::delete_on_close(handle.get());
 }
