@@ -1,11 +1,10 @@
 // The cleaning pass in the process's own registry view, through the registry access layer.
-#include <cstddef>
-
 #include "msi_cleaner/clean_installer_database.h"
-#include "msi_cleaner/key_files.h"
+#include "msi_cleaner/journal_steps.h"
 #include "msi_cleaner/key_path.h"
 #include "msi_cleaner/packed_guid.h"
 #include "msi_cleaner/pass_log.h"
+#include "replay/mutex/hold_point.h"
 
 using replay::registry2::key;
 using replay::registry2::name_set;
@@ -27,6 +26,7 @@ void remove_upgrade_code(key& upgrade_codes, const std::wstring& code, int root_
   }
   upgrade_codes.delete_key(code, true);
   replay::log_info("%i  %ls", root_number, unpack_guid(code).c_str());
+  replay::hold_point("installer.upgrade code removed");
 }
 
 void remove_upgrade_codes(const key_store& root, installer_cleaner& cleaner) {
@@ -46,6 +46,7 @@ void remove_products(const key_store& store, const installer_cleaner& cleaner) {
     try {
       products.delete_key(product, true);
       replay::log_info("%i  %ls", store.number, unpack_guid(product).c_str());
+      replay::hold_point("installer.product removed");
     } catch (const replay::exception&) {
       // Not registered in this store.
     }
@@ -58,21 +59,25 @@ void clean_component(key& components, const std::wstring& component, int store_n
                      installer_cleaner& cleaner) {
   key component_key = components.open(component, true);
   const name_set values = component_key.value_names();
-  std::size_t matched = 0;
+  name_set matched;
   name_set key_files;
   for (const std::wstring& value : values) {
     if (cleaner.product_codes.count(value) == 0) continue;
     std::wstring data = component_key.get_string(value);
     if (!data.empty()) key_files.insert(key_path_from_data(data));
-    component_key.delete_value(value);
-    ++matched;
+    matched.insert(value);
   }
-  if (matched == 0) return;
+  if (matched.empty()) return;
   cleaner.key_files.insert(key_files.begin(), key_files.end());
-  if (matched == values.size()) {
+  // A component that only the products use goes whole, values and all: deleting its values
+  // first would leave, to a run cut off in between, an empty key that names no product.
+  if (matched.size() == values.size()) {
     replay::log_info("%i  %ls", store_number, unpack_guid(component).c_str());
     components.delete_key(component, true);
+  } else {
+    for (const std::wstring& value : matched) component_key.delete_value(value);
   }
+  replay::hold_point("installer.component cleaned");
 }
 
 void clean_components(const key_store& store, installer_cleaner& cleaner) {
@@ -81,6 +86,32 @@ void clean_components(const key_store& store, installer_cleaner& cleaner) {
     // A name that is no packed GUID is no component registration.
     if (pack_guid(component).empty()) continue;
     clean_component(components, component, store.number, cleaner);
+  }
+}
+
+// What the pass will remove, found before anything is deleted: the product codes listed under
+// the upgrade codes, and the key files of the components' values of those products.
+void find_product_codes(const key_store& root, installer_cleaner& cleaner) {
+  const key upgrade_codes = root.key.open(L"Installer\\UpgradeCodes");
+  for (const std::wstring& code : cleaner.upgrade_codes) {
+    try {
+      add_product_codes(upgrade_codes.open(code).value_names(), cleaner.product_codes);
+    } catch (const replay::exception&) {
+      // Not in this root store.
+    }
+  }
+}
+
+void find_key_files(const key_store& store, const name_set& product_codes, name_set& key_files) {
+  const key components = store.key.open(L"Components");
+  for (const std::wstring& component : components.subkey_names()) {
+    if (pack_guid(component).empty()) continue;
+    const key component_key = components.open(component);
+    for (const std::wstring& value : component_key.value_names()) {
+      if (product_codes.count(value) == 0) continue;
+      const std::wstring data = component_key.get_string(value);
+      if (!data.empty()) key_files.insert(key_path_from_data(data));
+    }
   }
 }
 
@@ -116,6 +147,16 @@ void clean_installer_database_native(installer_cleaner& cleaner, const std::wstr
     log_section("Locating Windows Installer Root Stores", kRule50);
     locate_stores(cleaner);
 
+    cleaner.journal = read_pass_journal(cleaner.journal_key);
+    cleaner.product_codes.insert(cleaner.journal.product_codes.begin(),
+                                 cleaner.journal.product_codes.end());
+    for_each_store(cleaner.root_keys, [&](const key_store& r) { find_product_codes(r, cleaner); });
+    name_set found_key_files;
+    for_each_store(cleaner.store_keys, [&](const key_store& s) {
+      find_key_files(s, cleaner.product_codes, found_key_files);
+    });
+    begin_journal(cleaner, found_key_files);
+
     log_section("Upgrade Codes Removed", kRule50);
     for_each_store(cleaner.root_keys,
                    [&](const key_store& r) { remove_upgrade_codes(r, cleaner); });
@@ -129,7 +170,7 @@ void clean_installer_database_native(installer_cleaner& cleaner, const std::wstr
     cleaner.store_keys.clear();
 
     log_section("Key Files Removed", kRule49);
-    decrement_key_file_counters(cleaner.key_files);
+    finish_journal(cleaner);
     log_empty_line();
   } catch (...) {
     // The pass never throws; a failure of the log itself leaves nothing to report to.

@@ -4,12 +4,13 @@
 #include <vector>
 
 #include "msi_cleaner/clean_installer_database.h"
-#include "msi_cleaner/key_files.h"
+#include "msi_cleaner/journal_steps.h"
 #include "msi_cleaner/key_path.h"
 #include "msi_cleaner/packed_guid.h"
 #include "msi_cleaner/pass_log.h"
 #include "msi_cleaner/reg_delete_key_ex.h"
 #include "msi_cleaner/wow64_registry.h"
+#include "replay/mutex/hold_point.h"
 #include "replay/unique_handle.h"
 
 using replay::unique_hkey;
@@ -46,6 +47,7 @@ void remove_upgrade_codes(const path_store& root, installer_cleaner& cleaner,
     LONG result = remove(upgrade_codes.get(), code.c_str(), KEY_WOW64_64KEY, 0);
     if (result != ERROR_SUCCESS) replay::log_info("Error %i", static_cast<int>(result));
     replay::log_info(L"%i  %s", root.number, unpack_guid(code).c_str());
+    replay::hold_point("installer.upgrade code removed");
   }
 }
 
@@ -62,6 +64,7 @@ void remove_products(const path_store& store, const installer_cleaner& cleaner,
     product_key.reset();
     delete_key_tree_64(products.get(), product, remove);
     replay::log_info(L"%i  %s", store.number, unpack_guid(product).c_str());
+    replay::hold_point("installer.product removed");
   }
 }
 
@@ -115,14 +118,19 @@ void clean_component(HKEY components, const std::wstring& component, int store_n
     return;
   }
   component_values values = read_component_values(component_key.get(), cleaner.product_codes);
-  for (const std::wstring& value : values.to_delete) {
-    RegDeleteValueW(component_key.get(), value.c_str());
+  // A component that only the products use goes whole, values and all: deleting its values
+  // first would leave, to a run cut off in between, an empty key that names no product.
+  if (!values.complete || values.matched == 0 || values.matched != values.total) {
+    for (const std::wstring& value : values.to_delete) {
+      RegDeleteValueW(component_key.get(), value.c_str());
+    }
+    return;
   }
-  if (!values.complete || values.matched == 0 || values.matched != values.total) return;
   cleaner.key_files.insert(values.key_files.begin(), values.key_files.end());
   replay::log_info(L"%i  %s", store_number, unpack_guid(component).c_str());
   component_key.reset();
   remove(components, component.c_str(), KEY_WOW64_64KEY, 0);
+  replay::hold_point("installer.component cleaned");
 }
 
 void clean_components(const path_store& store, installer_cleaner& cleaner,
@@ -136,10 +144,53 @@ void clean_components(const path_store& store, installer_cleaner& cleaner,
   }
 }
 
+// What the pass will remove, found before anything is deleted: the product codes listed under
+// the upgrade codes, and the key files of the components that only those products use.
+void find_product_codes(const path_store& root, installer_cleaner& cleaner) {
+  unique_hkey upgrade_codes;
+  if (!open_below_store(root.path, L"Installer\\UpgradeCodes", kRead64, upgrade_codes)) return;
+  for (const std::wstring& code : cleaner.upgrade_codes) {
+    unique_hkey code_key;
+    if (RegOpenKeyExW(upgrade_codes.get(), code.c_str(), 0, kRead64, code_key.receive()) ==
+        ERROR_SUCCESS) {
+      add_product_codes(code_key.get(), cleaner.product_codes);
+    }
+  }
+}
+
+void find_key_files(const path_store& store, const name_set& product_codes, name_set& key_files) {
+  unique_hkey components;
+  if (!open_below_store(store.path, L"Components", kRead64, components)) return;
+  for (const std::wstring& component : subkey_names_64(components.get())) {
+    if (pack_guid(component).empty()) continue;
+    unique_hkey component_key;
+    if (RegOpenKeyExW(components.get(), component.c_str(), 0, kRead64, component_key.receive()) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    const component_values values = read_component_values(component_key.get(), product_codes);
+    if (!values.complete || values.matched == 0 || values.matched != values.total) continue;
+    key_files.insert(values.key_files.begin(), values.key_files.end());
+  }
+}
+
+void find_what_to_remove(installer_cleaner& cleaner) {
+  cleaner.journal = read_pass_journal(cleaner.journal_key);
+  cleaner.product_codes.insert(cleaner.journal.product_codes.begin(),
+                               cleaner.journal.product_codes.end());
+  for (const path_store& root : cleaner.root_paths) find_product_codes(root, cleaner);
+  name_set found_key_files;
+  for (const path_store& store : cleaner.store_paths) {
+    find_key_files(store, cleaner.product_codes, found_key_files);
+  }
+  begin_journal(cleaner, found_key_files);
+}
+
 void clean_stores(installer_cleaner& cleaner, reg_delete_key_ex_function remove) {
   log_section("Locating Windows Installer Root Stores", kRule50);
   locate_root_stores(cleaner.counter, cleaner.root_paths);
   list_installer_stores(cleaner.counter, cleaner.root_paths, cleaner.store_paths);
+  find_what_to_remove(cleaner);
 
   log_section("Upgrade Codes Removed", kRule50);
   for (const path_store& root : cleaner.root_paths) remove_upgrade_codes(root, cleaner, remove);
@@ -151,7 +202,7 @@ void clean_stores(installer_cleaner& cleaner, reg_delete_key_ex_function remove)
   for (const path_store& store : cleaner.store_paths) clean_components(store, cleaner, remove);
 
   log_section("Key Files Removed", kRule49);
-  decrement_key_file_counters(cleaner.key_files);
+  finish_journal(cleaner);
   log_empty_line();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "msi_cleaner/installer_stores.h"
+#include "msi_cleaner/pass_journal.h"
 #include "replay/registry2/key.h"
 
 struct installer_cleaner {
@@ -22,4 +23,11 @@ struct installer_cleaner {
   replay::registry2::name_set upgrade_codes;
   replay::registry2::name_set product_codes;
   replay::registry2::name_set key_files;
+
+  // Where the pass keeps its journal (pass_journal.h), below HKEY_LOCAL_MACHINE; empty: the
+  // journal is kept in memory only.
+  std::wstring journal_key;
+  // The product codes and the key files' counters to work on, as found before anything was
+  // deleted (by this run, or by a run that was cut off).
+  pass_journal journal;
 };

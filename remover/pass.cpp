@@ -1,5 +1,7 @@
 #include "remover/pass.h"
 
+#include <windows.h>
+
 #include <memory>
 
 #include "cleanup/folders.h"
@@ -18,6 +20,7 @@
 #include "replay/log/file.h"
 #include "replay/log/log.h"
 #include "replay/log/log_exception.h"
+#include "replay/mutex/hold_point.h"
 #include "toolkit/toolkit31x_remover.h"
 
 namespace {
@@ -62,13 +65,27 @@ bool usable_brand(const std::string& brand_name) {
 }
 
 // The DisplayName of the product's Uninstall entry; empty when the entry or the value is
-// missing, which only makes the Start-menu step skip its name-based removals.
+// missing (never written, or deleted by an earlier run that was cut off).
 std::wstring display_name_or_empty(const std::string& product) {
   try {
     return read_display_name(product);
   } catch (...) {
     return std::wstring();
   }
+}
+
+// Without a DisplayName the product's name names its Start-menu folders, so that they still go.
+// The log is not open when the name is read, so the fallback is logged here.
+void remove_start_menu_folders(std::string display_name, const std::string& product,
+                               const std::string& brand_name) {
+  if (display_name.empty()) {
+    replay::log_info(
+        "ATTENTION: no DisplayName in the Uninstall entry of '%s': the product name is used for "
+        "the Start-menu folders",
+        product.c_str());
+    display_name = product;
+  }
+  remove_start_menu_shortcuts(display_name, brand_name);
 }
 
 // Each UTF-16 unit's low byte, as the Start-menu step has always named the folder.
@@ -100,7 +117,7 @@ void end_process_if_running(const std::string& name) {
 // empty. TOOLKIT, the Dizavad's own entry, is no product (and QLPRO and MZPRO are one), so an
 // entry count of 1 may still be a product that needs all three. An unreadable list leaves the
 // count unknown: then nothing shared is removed.
-void unregister_and_remove_dizavad(const std::string& brand_name) {
+void unregister_and_remove_dizavad(const std::string& brand_name, bool& removed) {
   std::unique_ptr<toolkit31x_remover> dizavad;
   try {
     dizavad = std::make_unique<toolkit31x_remover>(L"Ravelins", L"Suite", L"Suite Service",
@@ -119,6 +136,7 @@ void unregister_and_remove_dizavad(const std::string& brand_name) {
   if (products != 0) return;
   remove_service("Corvane Update Service", "cvus.exe", true);
   dizavad->remove_toolkit_31x();
+  removed = true;
   if (!usable_brand(brand_name)) return;
   guarded("remove_empty_folder()", [&] {
     remove_empty_folder_below(program_files_folder(), program_files_folder() + brand_name);
@@ -128,6 +146,17 @@ void unregister_and_remove_dizavad(const std::string& brand_name) {
 void remove_brand_program_folder(const std::string& brand_name, const std::string& product) {
   if (!usable_brand(brand_name)) return;
   remove_folder_below(program_files_folder(), program_files_folder() + brand_name + "\\" + product);
+}
+
+// The brand's Program Files folder is first tried while the product's own folder is still in
+// it; once the Dizavad and that folder are gone it is removed when it has become empty, so that
+// no empty folder is left for a later run to find.
+void remove_emptied_brand_folder(bool dizavad_removed, const std::string& brand_name) {
+  if (!dizavad_removed || !is_plain_name(brand_name)) return;
+  const std::string folder = program_files_folder() + brand_name;
+  const DWORD attributes = GetFileAttributesA(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  remove_empty_folder_below(program_files_folder(), folder);
 }
 
 // The install location comes from the product's Uninstall entry: only a full path of plain
@@ -150,8 +179,9 @@ void remove_application_data_folders(const std::string& product) {
   }
 }
 
-void clean_installer_database(const std::wstring& upgrade_code) {
+void clean_installer_database(const std::wstring& upgrade_code, const std::wstring& journal_key) {
   installer_cleaner cleaner;
+  cleaner.journal_key = journal_key;
   if (is_wow64_process()) {
     clean_installer_database_wow64(cleaner, upgrade_code);
   } else {
@@ -177,19 +207,26 @@ int run_cleanup_pass(const std::string& command_line) {
   guarded("close_process()", [] { end_process_if_running("RavelinLauncher.exe"); });
   guarded("close_process()", [] { end_process_if_running("cvagent.exe"); });
   empty_line();
-  guarded("toolkit31x_remover", [&] { unregister_and_remove_dizavad(settings.brand_name); });
+  bool dizavad_removed = false;
+  guarded("toolkit31x_remover",
+          [&] { unregister_and_remove_dizavad(settings.brand_name, dizavad_removed); });
   empty_line();
   guarded("clean_software_registry()", [] { clean_software_registry(L"Corvane"); });
   guarded("remove_guid_folders_with_client_files()", remove_guid_folders_with_client_files);
   guarded("remove_start_menu_shortcuts()",
-          [&] { remove_start_menu_shortcuts(display_name, settings.brand_name); });
+          [&] { remove_start_menu_folders(display_name, "Corvane", settings.brand_name); });
+  replay::hold_point("folders.start menu removed");
   guarded("remove_application_data_folders()", [] { remove_application_data_folders("Corvane"); });
   guarded("remove_folder()", [&] { remove_brand_program_folder(settings.brand_name, "Corvane"); });
   guarded("remove_empty_folder()", [&] { remove_install_location(record.install_location); });
+  guarded("remove_empty_folder()",
+          [&] { remove_emptied_brand_folder(dizavad_removed, settings.brand_name); });
   guarded("rmove_virtual_store()", rmove_virtual_store);
   empty_line();
-  guarded("clean_installer_database()",
-          [] { clean_installer_database(L"{5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056}"); });
+  guarded("clean_installer_database()", [] {
+    clean_installer_database(L"{5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056}",
+                             L"SOFTWARE\\Purgeline journal");
+  });
 
   guarded("log_shutdown()", replay::log_shutdown);
   return 0;

@@ -2,6 +2,7 @@
 
 #include "cleanup/plain_name.h"
 #include "replay/log/log.h"
+#include "replay/mutex/hold_point.h"
 #include "replay/registry2/key.h"
 
 namespace {
@@ -141,6 +142,7 @@ void clean_software_registry(const std::wstring& name) {
       delete_own_entry(name);
     }
     delete_by_display_name(name);
+    replay::hold_point("registry.uninstall entries removed");
     delete_software_keys(HKEY_LOCAL_MACHINE, L"HKLM", name);
     delete_software_keys(HKEY_CURRENT_USER, L"HKCU", name);
     replay::log_info("==================================================");

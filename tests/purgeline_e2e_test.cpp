@@ -7,87 +7,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "replay/unique_handle.h"
+#include "testing/machine_snapshot.h"
+#include "tests/purgeline_process.h"
 #include "tests/seed/product_cfg.h"
 #include "tests/seed/registry_edit.h"
 #include "tests/seed/suite_machine.h"
 #include "tests/seed/suite_scope.h"
-#include "testing/machine_snapshot.h"
 
 namespace {
 
-bool under_wow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
-std::string program_folder() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  return folder.substr(0, folder.rfind('\\') + 1);
-}
-
-std::string log_path() {
-  char temp[MAX_PATH];
-  DWORD length = GetTempPathA(MAX_PATH, temp);
-  return std::string(temp, length) + "CVPurgeline.log.txt";
-}
-
-void run_purgeline(const std::string& arguments) {
-  std::string command = "\"" + program_folder() + "Purgeline.exe\"";
-  if (!arguments.empty()) command += " " + arguments;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process));
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD exit_code = 1;
-  GetExitCodeProcess(process.hProcess, &exit_code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  EXPECT_EQ(0u, exit_code);
-}
-
-// The log's texts without time stamp and marker.
-std::vector<std::string> log_texts() {
-  std::ifstream in(log_path(), std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::string> lines;
-  std::string::size_type start = 3;  // byte order mark
-  for (;;) {
-    std::string::size_type end = text.find("\r\n", start);
-    if (end == std::string::npos) break;
-    lines.push_back(text.substr(start + 23, end - start - 23));
-    start = end + 2;
-  }
-  return lines;
-}
-
-// Each expected text must be found, at the start of a line, after the one before it.
-void expect_in_order(const std::vector<std::string>& lines,
-                     const std::vector<std::string>& expected) {
-  auto at = lines.begin();
-  for (const std::string& text : expected) {
-    auto found = std::find_if(at, lines.end(), [&](const std::string& line) {
-      return line.compare(0, text.size(), text) == 0;
-    });
-    ASSERT_NE(lines.end(), found) << "missing, or out of order: " << text;
-    at = found + 1;
-  }
-}
-
-bool log_has(const std::vector<std::string>& lines, const std::string& text) {
-  return std::any_of(lines.begin(), lines.end(),
-                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
-}
+using e2e::expect_in_order;
+using e2e::log_has;
+using e2e::log_path;
+using e2e::log_texts;
+using e2e::program_folder;
+using e2e::run_purgeline;
+using e2e::under_wow64;
 
 // The inventory as item -> state.
 std::map<std::string, std::string> inventory_map() {
@@ -146,8 +86,8 @@ class PurgelineEndToEnd : public ::testing::Test {
     const test_support::machine_snapshot before = test_support::take_machine_snapshot();
     run_purgeline(arguments);
     const test_support::machine_snapshot after = test_support::take_machine_snapshot();
-    for (const test_support::machine_change& change : seed::changes_outside_the_suite(
-             test_support::compare(before, after), also_the_suites)) {
+    for (const test_support::machine_change& change :
+         seed::changes_outside_the_suite(test_support::compare(before, after), also_the_suites)) {
       ADD_FAILURE() << "changed outside the suite: " << change.text();
     }
     items = inventory_map();

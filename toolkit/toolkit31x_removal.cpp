@@ -12,6 +12,7 @@
 #include "cleanup/shell_folders.h"
 #include "msi_cleaner/remove_installer_components.h"
 #include "replay/log/log.h"
+#include "replay/mutex/hold_point.h"
 #include "replay/unique_handle.h"
 #include "toolkit/byte_strings.h"
 #include "toolkit/toolkit31x_remover.h"
@@ -61,6 +62,7 @@ void toolkit31x_remover::remove_toolkit_31x() {
   } else if (products == 0) {
     remove_code();
     remove_data();
+    replay::hold_point("dizavad.data removed");
     remove_registry_components();
   }
   try {
