@@ -41,11 +41,6 @@ std::wstring without_trailing_separators(std::wstring path) {
                                                boost::system::system_category()));
 }
 
-[[noreturn]] void refuse_changed(const std::wstring& path) {
-  replay::log_info(L"! '%s' changed while it was being removed: left in place !", path.c_str());
-  throw_refused(path);
-}
-
 // The parts of `relative` split at separators; "." parts are dropped, ".." is refused.
 std::vector<std::wstring> components(const std::wstring& relative, const std::wstring& path) {
   std::vector<std::wstring> parts;
@@ -97,6 +92,11 @@ void set_open_hook(std::function<void(const std::wstring& path)> hook) {
 
 void refuse_link(const std::wstring& path) {
   replay::log_info(L"! '%s' is a link: nothing is removed through it !", path.c_str());
+  throw_refused(path);
+}
+
+void refuse_changed(const std::wstring& path) {
+  replay::log_info(L"! '%s' changed while it was being removed: left in place !", path.c_str());
   throw_refused(path);
 }
 

@@ -47,6 +47,9 @@ void set_open_hook(std::function<void(const std::wstring& path)> hook);
 // Logs that `path` is a link and throws link_refused.
 [[noreturn]] void refuse_link(const std::wstring& path);
 
+// Logs that `path` changed while it was being removed and throws link_refused.
+[[noreturn]] void refuse_changed(const std::wstring& path);
+
 // Whether the listed entry is a link (reparse point).
 bool is_link(const nt_file::listed_entry& entry);
 

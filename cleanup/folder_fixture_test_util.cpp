@@ -31,6 +31,12 @@ void set_read_only(const std::wstring& path, bool read_only) {
   SetFileAttributesW(path.c_str(), read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
 }
 
+replay::scoped_handle open_shared(const std::wstring& path) {
+  return replay::scoped_handle(CreateFileW(path.c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
 void remove_forced(const std::wstring& path) {
   boost::system::error_code ignored;
   if (!fs::exists(path, ignored)) return;

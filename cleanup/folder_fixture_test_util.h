@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "replay/unique_handle.h"
+
 namespace folder_fixture {
 
 // Creates the file (and its missing parent folders) holding `content`.
@@ -11,6 +13,9 @@ void make_file(const std::wstring& path, const std::string& content = "x");
 void make_folder(const std::wstring& path);
 bool exists(const std::wstring& path);
 void set_read_only(const std::wstring& path, bool read_only);
+// Opens the file with every sharing mode, delete included: a removal then only marks it, it
+// stays until the handle closes, and its folder cannot go before (ERROR_DIR_NOT_EMPTY).
+replay::scoped_handle open_shared(const std::wstring& path);
 // Removes the tree, read-only files included. Only for trees without links.
 void remove_forced(const std::wstring& path);
 

@@ -20,15 +20,22 @@ namespace {
 using entry_walk::open_folder;
 using nt_file::listed_entry;
 
-// remove_folder's lines around a check for existence and a removal that counts what it removed.
+// remove_folder's lines around a check for existence and a removal that counts what it removed
+// and tells whether the folder itself is left to the next restart (a file in it is in use).
 bool remove_folder_logged(const std::string& path, const std::function<bool()>& exists,
-                          const std::function<std::uintmax_t()>& remove) {
+                          const std::function<std::uintmax_t(bool* deferred)>& remove) {
   try {
     if (!exists()) {
       replay::log_info("Folder to remove '%s' does NOT EXIST !", path.c_str());
       return false;
     }
-    if (remove() > 0) {
+    bool deferred = false;
+    const std::uintmax_t removed = remove(&deferred);
+    if (deferred) {
+      replay::log_info(". Folder '%s' will be removed at the next restart", path.c_str());
+      return true;
+    }
+    if (removed > 0) {
       replay::log_info(". Folder '%s' was removed", path.c_str());
       return true;
     }
@@ -111,7 +118,8 @@ void clean_guid_folder(const std::string& common, const open_folder& folder,
     if (entry_walk::is_link(entry)) entry_walk::refuse_link(folder.path + L"\\" + entry.name);
     if (holds_client_file(folder, entry)) {
       remove_folder_logged(
-          common + name, [] { return true; }, [&] { return remove_listed(folder, entry); });
+          common + name, [] { return true; },
+          [&](bool* deferred) { return remove_listed(folder, entry, deferred); });
     } else {
       replay::log_info("%s\\%s - ignore folder", common.c_str(), name.c_str());
     }
@@ -135,14 +143,16 @@ std::vector<listed_entry> list_common(const std::string& common, open_folder* fo
 bool remove_folder(const std::string& path) {
   return remove_folder_logged(
       path, [&] { return boost::filesystem::exists(replay::to_wide(path)); },
-      [&] { return remove_tree(replay::to_wide(path)); });
+      [&](bool* deferred) { return remove_tree(replay::to_wide(path), deferred); });
 }
 
 bool remove_folder_below(const std::string& shell_folder, const std::string& path) {
   return remove_folder_logged(
       path,
       [&] { return entry_exists_below(replay::to_wide(shell_folder), replay::to_wide(path)); },
-      [&] { return remove_tree_below(replay::to_wide(shell_folder), replay::to_wide(path)); });
+      [&](bool* deferred) {
+        return remove_tree_below(replay::to_wide(shell_folder), replay::to_wide(path), deferred);
+      });
 }
 
 void remove_empty_folder(const std::string& path) {

@@ -11,7 +11,9 @@
 
 // Removes the folder with everything in it. Logs "Folder to remove '%s' does NOT EXIST !",
 // ". Folder '%s' was removed" or "! Failed to remove folder '%s' !" with the path as passed.
-// Returns true when something was removed. Never throws.
+// Read-only files go too. A file in use is left to the next restart with the folders it keeps
+// (tree_removal.h), and the folder's line is then ". Folder '%s' will be removed at the next
+// restart". Returns true when something was removed or left to the restart. Never throws.
 bool remove_folder(const std::string& path);
 
 // Removes the folder only when it is empty, logging the outcome. Never throws.

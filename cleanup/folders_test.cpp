@@ -42,18 +42,28 @@ TEST_F(FolderTest, RemoveFolderRemovesEverythingInIt) {
   EXPECT_FALSE(exists(wroot_ + L"\\p"));
 }
 
-TEST_F(FolderTest, RemoveFolderWithReadOnlyFileReportsAndFails) {
-  make_file(wroot_ + L"\\p\\locked.txt");
-  set_read_only(wroot_ + L"\\p\\locked.txt", true);
+TEST_F(FolderTest, RemoveFolderRemovesReadOnlyFiles) {
+  make_file(wroot_ + L"\\p\\sub\\locked.txt");
+  set_read_only(wroot_ + L"\\p\\sub\\locked.txt", true);
+  captured_log log;
+  EXPECT_TRUE(remove_folder(root_ + "\\p"));
+  EXPECT_EQ(lines{". Folder '" + root_ + "\\p' was removed"}, log.texts());
+  EXPECT_FALSE(exists(wroot_ + L"\\p"));
+}
+
+TEST_F(FolderTest, RemoveFolderThatCannotGoReportsAndFails) {
+  make_file(wroot_ + L"\\p\\kept.txt");
+  const replay::scoped_handle kept = open_shared(wroot_ + L"\\p\\kept.txt");
+  ASSERT_TRUE(kept);
   captured_log log;
   EXPECT_FALSE(remove_folder(root_ + "\\p"));
   ASSERT_EQ(2u, log.lines().size());
   EXPECT_EQ(3, log.lines()[0].level);
   EXPECT_NE(std::string::npos, log.lines()[0].text.find(" exception: "));
-  EXPECT_NE(std::string::npos, log.lines()[0].text.find("locked.txt"));
+  EXPECT_NE(std::string::npos, log.lines()[0].text.find("\\p"));
   EXPECT_EQ(1, log.lines()[1].level);
   EXPECT_EQ("! Failed to remove folder '" + root_ + "\\p' !", log.lines()[1].text);
-  EXPECT_TRUE(exists(wroot_ + L"\\p\\locked.txt"));
+  EXPECT_TRUE(exists(wroot_ + L"\\p"));
 }
 
 TEST_F(FolderTest, RemoveEmptyFolderCases) {

@@ -12,6 +12,10 @@ namespace {
 // The result for every failure of the launch itself.
 constexpr std::uint32_t kLaunchFailed = 1;
 
+// How long a started program may run before it is ended.
+constexpr DWORD kDefaultWaitBound = 120 * 1000;
+DWORD g_wait_bound = kDefaultWaitBound;
+
 const wchar_t* null_if_empty(const std::wstring& text) {
   return text.empty() ? nullptr : text.c_str();
 }
@@ -36,7 +40,7 @@ bool start_hidden(const std::wstring& program, const std::wstring& parameters,
 }
 
 std::uint32_t wait_for_exit_code(const replay::scoped_handle& process) {
-  const DWORD wait = WaitForSingleObject(process.get(), INFINITE);
+  const DWORD wait = wait_for_program(process.get());
   if (wait == WAIT_FAILED) {
     replay::log_info("WaitForSingleObject failed. Error: %d", static_cast<int>(GetLastError()));
     return kLaunchFailed;
@@ -52,6 +56,21 @@ std::uint32_t wait_for_exit_code(const replay::scoped_handle& process) {
 }
 
 }  // namespace
+
+DWORD wait_for_program(HANDLE process) {
+  const DWORD wait = WaitForSingleObject(process, g_wait_bound);
+  if (wait != WAIT_TIMEOUT) return wait;
+  // A program that hangs would hold up the whole run: it is ended and counts as failed.
+  TerminateProcess(process, kLaunchFailed);
+  WaitForSingleObject(process, 5000);
+  replay::log_info("The program did not end within %u seconds: it was ended",
+                   static_cast<unsigned>((g_wait_bound + 999) / 1000));
+  return WAIT_TIMEOUT;
+}
+
+void set_program_wait_bound(DWORD milliseconds) {
+  g_wait_bound = milliseconds;
+}
 
 std::uint32_t launch_and_wait_for_exit_code(const std::wstring& program,
                                             const std::wstring& parameters,

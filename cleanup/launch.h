@@ -1,12 +1,24 @@
 // Runs an external program hidden and without any system UI, and waits for it to end.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
 // Starts `program` (a path or a name the shell can find) with `parameters` in the working folder
-// `folder` and waits, without a time limit, until it ends. Returns its exit code, or 1 when the
-// program cannot be started or its exit code cannot be read. Logs each step; never throws.
+// `folder` and waits until it ends, at most the wait bound (below). Returns its exit code, or 1
+// when the program cannot be started, does not end within the bound (it is then ended) or its
+// exit code cannot be read. Logs each step; never throws.
 std::uint32_t launch_and_wait_for_exit_code(const std::wstring& program,
                                             const std::wstring& parameters,
                                             const std::wstring& folder);
+
+// Waits for the started program `process` to end, at most the wait bound: 120 s. When the bound
+// passes, ends the program, logs "The program did not end within %u seconds: it was ended" and
+// returns WAIT_TIMEOUT; otherwise returns what WaitForSingleObject returned.
+DWORD wait_for_program(HANDLE process);
+
+// Test seam: sets the wait bound, so that tests of a program that never ends stay short. The
+// programs themselves never call it.
+void set_program_wait_bound(DWORD milliseconds);

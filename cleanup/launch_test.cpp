@@ -44,6 +44,22 @@ TEST(LaunchTest, StartsHiddenInTheWorkingFolder) {
                                               with_blank));
 }
 
+// A program that never ends is ended when the bound passes and counts as failed.
+TEST(LaunchTest, ProgramThatNeverEndsIsEndedAfterTheBound) {
+  scratch_folder folder;
+  const std::wstring program = folder.place(L"sleeper", L"bin", L"hangs.exe");
+  set_program_wait_bound(2000);
+  captured_log log;
+  const std::uint32_t result = launch_and_wait_for_exit_code(program, L"600000", folder.path());
+  set_program_wait_bound(120 * 1000);
+  EXPECT_EQ(1u, result);
+  EXPECT_EQ((lines{launch_line(program, L"600000"),
+                   "The program did not end within 2 seconds: it was ended"}),
+            log.texts());
+  // Ended: its image is no longer in use.
+  EXPECT_TRUE(eventually([&] { return DeleteFileW(program.c_str()) != FALSE; }));
+}
+
 TEST(LaunchTest, MissingProgramGivesOne) {
   scratch_folder folder;
   const std::wstring missing = folder.path() + L"\\missing.exe";

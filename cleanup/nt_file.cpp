@@ -28,6 +28,8 @@ ACCESS_MASK access_for(open_as kind) {
   const ACCESS_MASK common = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
   if (kind == open_as::walk) return common | FILE_LIST_DIRECTORY;
   if (kind == open_as::folder) return common | FILE_LIST_DIRECTORY | DELETE;
+  if (kind == open_as::file) return common | FILE_WRITE_ATTRIBUTES | DELETE;
+  if (kind == open_as::probe) return common;
   return common | DELETE;
 }
 
@@ -155,6 +157,19 @@ DWORD delete_on_close(HANDLE entry) {
     return 0;
   }
   return GetLastError();
+}
+
+bool clear_read_only(HANDLE entry) {
+  FILE_BASIC_INFO basic = {};
+  if (!GetFileInformationByHandleEx(entry, FileBasicInfo, &basic, sizeof(basic)) ||
+      (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) == 0) {
+    return false;
+  }
+  // Zero time stamps leave the times as they are; no attribute left is written as "normal".
+  FILE_BASIC_INFO changed = {};
+  changed.FileAttributes = basic.FileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  if (changed.FileAttributes == 0) changed.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(entry, FileBasicInfo, &changed, sizeof(changed)) != FALSE;
 }
 
 }  // namespace nt_file

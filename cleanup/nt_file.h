@@ -30,8 +30,9 @@ struct identity {
 
 // Access wanted on an entry opened below a folder: a folder to walk (list only, no delete
 // access, so that a folder another process holds open can still be walked), a folder, file or
-// link to delete.
-enum class open_as { walk, folder, file, link };
+// link to delete (a file also with the right to change its attributes), or any entry only to
+// read what it is (which a process holding it open cannot deny).
+enum class open_as { walk, folder, file, link, probe };
 
 // Throws boost::filesystem::filesystem_error for `path` with the Windows error `code`.
 [[noreturn]] void fail(const char* operation, const std::wstring& path, DWORD code);
@@ -54,5 +55,9 @@ bool read_identity(HANDLE entry, identity* out);
 // Marks the open entry for deletion; it goes when its last handle closes. Returns the Windows
 // error (0 on success): a read-only file or a folder that is not empty is refused.
 DWORD delete_on_close(HANDLE entry);
+
+// Takes the read-only attribute off the open entry (opened as a file). Returns false when it
+// did not have it or it cannot be changed.
+bool clear_read_only(HANDLE entry);
 
 }  // namespace nt_file

@@ -4,6 +4,9 @@
 
 #include <exception>
 
+#include "cleanup/deferred_removal.h"
+#include "replay/log/log.h"
+
 namespace {
 
 using entry_walk::open_folder;
@@ -23,47 +26,112 @@ std::wstring without_trailing_separators(std::wstring path) {
   return path;
 }
 
+// What the removal of one entry did: how many entries went, and whether the entry itself is left
+// to the next restart.
+struct outcome {
+  std::uintmax_t removed = 0;
+  bool deferred = false;
+};
+
+std::wstring path_of(const open_folder& parent, const listed_entry& entry) {
+  return parent.path + L"\\" + entry.name;
+}
+
 // Deletes the entry through a handle opened on it, proved to be the entry listed.
 void delete_listed(const open_folder& parent, const listed_entry& entry, open_as kind) {
   const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, kind);
   const DWORD code = nt_file::delete_on_close(handle.get());
-  if (code != 0) nt_file::fail("boost::filesystem::remove", parent.path + L"\\" + entry.name, code);
+  if (code != 0) nt_file::fail("boost::filesystem::remove", path_of(parent, entry), code);
+}
+
+// Leaves the file held by `proven` to the next restart.
+outcome defer_file_in_use(const std::wstring& path, HANDLE proven) {
+  deferred_removal::schedule(path, proven);
+  replay::log_info(L"'%s' is in use: it will be removed at the next restart", path.c_str());
+  return {0, true};
+}
+
+// Deletes a file, taking its read-only attribute off first where that is what stops it. A file
+// that still cannot go (a program image a running process has loaded) is left to the restart.
+outcome remove_file(const open_folder& parent, const listed_entry& entry) {
+  replay::scoped_handle handle;
+  try {
+    handle = entry_walk::open_listed(parent, entry, open_as::file);
+  } catch (const entry_walk::link_refused&) {
+    throw;
+  } catch (const boost::filesystem::filesystem_error& e) {
+    if (e.code().value() != ERROR_SHARING_VIOLATION) throw;
+    // Held open without delete sharing: proved through a handle that only reads what it is.
+    const replay::scoped_handle probe = entry_walk::open_listed(parent, entry, open_as::probe);
+    return defer_file_in_use(path_of(parent, entry), probe.get());
+  }
+  DWORD code = nt_file::delete_on_close(handle.get());
+  if (code == ERROR_ACCESS_DENIED && nt_file::clear_read_only(handle.get())) {
+    code = nt_file::delete_on_close(handle.get());
+  }
+  if (code == 0) return {1, false};
+  const std::wstring path = path_of(parent, entry);
+  if (code != ERROR_ACCESS_DENIED) nt_file::fail("boost::filesystem::remove", path, code);
+  // Opened with delete access, so the refusal is the file's state, not its permissions.
+  return defer_file_in_use(path, handle.get());
 }
 
 // Removes every entry of the folder. An entry refused as a link does not stop the others: the
 // refusal is thrown once they are gone.
-std::uintmax_t remove_children(const open_folder& folder) {
-  std::uintmax_t count = 0;
+outcome remove_children(const open_folder& folder) {
+  outcome done;
   std::exception_ptr refused;
   for (const listed_entry& entry : nt_file::list(folder.handle.get(), folder.path)) {
     try {
-      count += remove_listed(folder, entry);
+      bool deferred = false;
+      done.removed += remove_listed(folder, entry, &deferred);
+      done.deferred = done.deferred || deferred;
     } catch (const entry_walk::link_refused&) {
       if (!refused) refused = std::current_exception();
     }
   }
   if (refused) std::rethrow_exception(refused);
-  return count;
+  return done;
+}
+
+// Deletes a folder whose entries are gone, or left to the restart (`children_deferred`): then
+// the folder is left to the restart too, after them.
+outcome remove_emptied_folder(const open_folder& parent, const listed_entry& entry,
+                              bool children_deferred) {
+  const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, open_as::folder);
+  const DWORD code = nt_file::delete_on_close(handle.get());
+  if (code == 0) return {1, false};
+  const std::wstring path = path_of(parent, entry);
+  if (code != ERROR_DIR_NOT_EMPTY || !children_deferred) {
+    nt_file::fail("boost::filesystem::remove", path, code);
+  }
+  deferred_removal::schedule(path, handle.get());
+  replay::log_info(L"'%s' will be removed at the next restart, after what is in use in it",
+                   path.c_str());
+  return {0, true};
 }
 
 bool is_directory(const listed_entry& entry) {
   return (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-}  // namespace
-
-std::uintmax_t remove_listed(const open_folder& parent, const listed_entry& entry) {
+outcome remove_entry(const open_folder& parent, const listed_entry& entry) {
   if (entry_walk::is_link(entry)) {
     delete_listed(parent, entry, open_as::link);
-    return 1;
+    return {1, false};
   }
-  if (!is_directory(entry)) {
-    delete_listed(parent, entry, open_as::file);
-    return 1;
-  }
-  const std::uintmax_t count = remove_children(entry_walk::open_listed_folder(parent, entry));
-  delete_listed(parent, entry, open_as::folder);
-  return count + 1;
+  if (!is_directory(entry)) return remove_file(parent, entry);
+  const outcome children = remove_children(entry_walk::open_listed_folder(parent, entry));
+  const outcome folder = remove_emptied_folder(parent, entry, children.deferred);
+  return {children.removed + folder.removed, folder.deferred};
+}
+
+}  // namespace
+
+std::uintmax_t remove_listed(const open_folder& parent, const listed_entry& entry, bool* deferred) {
+  const outcome done = remove_entry(parent, entry);
+  if (deferred != nullptr) *deferred = done.deferred;
+  return done.removed;
 }
 
 DWORD remove_listed_if_empty(const open_folder& parent, const listed_entry& entry) {
@@ -87,14 +155,17 @@ DWORD remove_listed_if_empty(const open_folder& parent, const listed_entry& entr
   return nt_file::delete_on_close(handle.get());
 }
 
-std::uintmax_t remove_tree(const std::wstring& path) {
+std::uintmax_t remove_tree(const std::wstring& path, bool* deferred) {
+  if (deferred != nullptr) *deferred = false;
   const entry_walk::located found = entry_walk::locate(path);
-  return found.exists ? remove_listed(found.parent, found.entry) : 0;
+  return found.exists ? remove_listed(found.parent, found.entry, deferred) : 0;
 }
 
-std::uintmax_t remove_tree_below(const std::wstring& shell_folder, const std::wstring& path) {
+std::uintmax_t remove_tree_below(const std::wstring& shell_folder, const std::wstring& path,
+                                 bool* deferred) {
+  if (deferred != nullptr) *deferred = false;
   const entry_walk::located found = entry_walk::locate_below(shell_folder, path);
-  return found.exists ? remove_listed(found.parent, found.entry) : 0;
+  return found.exists ? remove_listed(found.parent, found.entry, deferred) : 0;
 }
 
 bool entry_exists(const std::wstring& path) {

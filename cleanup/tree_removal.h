@@ -14,20 +14,25 @@
 #include "cleanup/entry_walk.h"
 
 // Removes `path` with everything below it. A path that does not exist is no error (0). Returns
-// the number of removed entries. Stops at the first entry that cannot be removed (read-only
-// file, file in use, link that cannot be deleted) and throws boost::filesystem::filesystem_error;
-// what was removed before stays removed. An entry that turns out to be a link or another entry
-// than listed is left (entry_walk::link_refused, thrown once the rest of its folder is gone).
-// The folders above `path` are taken as they are: prefer remove_tree_below.
-std::uintmax_t remove_tree(const std::wstring& path);
+// the number of removed entries. A read-only file loses that attribute (through its own handle)
+// and goes. A file in use (held open without delete sharing, or a loaded program image) is
+// scheduled for deletion at the next restart, and so is each folder it keeps from going; each is
+// logged, and the rest of the folder goes on. `deferred`, when given, tells whether `path` itself
+// was left to the restart. Stops at the first entry that cannot be removed otherwise (a link that
+// cannot be deleted, ...) and throws boost::filesystem::filesystem_error; what was removed before
+// stays removed. An entry that turns out to be a link or another entry than listed is left
+// (entry_walk::link_refused, thrown once the rest of its folder is gone). The folders above
+// `path` are taken as they are: prefer remove_tree_below.
+std::uintmax_t remove_tree(const std::wstring& path, bool* deferred = nullptr);
 
 // The same for a `path` built from `shell_folder`: no folder between the shell folder and the
 // last component may be a link (refused with a log line that names it, entry_walk::link_refused).
-std::uintmax_t remove_tree_below(const std::wstring& shell_folder, const std::wstring& path);
+std::uintmax_t remove_tree_below(const std::wstring& shell_folder, const std::wstring& path,
+                                 bool* deferred = nullptr);
 
 // Removes the entry listed in `parent` with everything below it, as remove_tree does.
 std::uintmax_t remove_listed(const entry_walk::open_folder& parent,
-                             const nt_file::listed_entry& entry);
+                             const nt_file::listed_entry& entry, bool* deferred = nullptr);
 
 // Removes the folder listed in `parent` only when it is empty. Returns the Windows error (0 when
 // removed; ERROR_DIR_NOT_EMPTY when something is in it). A link is removed itself.

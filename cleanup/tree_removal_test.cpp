@@ -45,16 +45,25 @@ TEST_F(TreeRemovalTest, RemovesNamesWithoutAnsiForm) {
   EXPECT_FALSE(exists(root_ + L"\\t"));
 }
 
-TEST_F(TreeRemovalTest, ReadOnlyFileStopsTheRemovalWithItsError) {
+TEST_F(TreeRemovalTest, ReadOnlyFileLosesTheAttributeAndGoes) {
   make_file(root_ + L"\\t\\locked.txt");
   set_read_only(root_ + L"\\t\\locked.txt", true);
+  EXPECT_EQ(2u, remove_tree(root_ + L"\\t"));
+  EXPECT_FALSE(exists(root_ + L"\\t"));
+}
+
+// A file another handle keeps (with delete sharing) is only marked: its folder cannot go.
+TEST_F(TreeRemovalTest, FolderThatCannotGoStopsTheRemovalWithItsError) {
+  make_file(root_ + L"\\t\\kept.txt");
+  const replay::scoped_handle kept = open_shared(root_ + L"\\t\\kept.txt");
+  ASSERT_TRUE(kept);
   try {
     remove_tree(root_ + L"\\t");
     FAIL() << "no exception";
   } catch (const boost::filesystem::filesystem_error& e) {
-    EXPECT_EQ(ERROR_ACCESS_DENIED, e.code().value());
+    EXPECT_EQ(ERROR_DIR_NOT_EMPTY, e.code().value());
   }
-  EXPECT_TRUE(exists(root_ + L"\\t\\locked.txt"));
+  EXPECT_TRUE(exists(root_ + L"\\t"));
 }
 
 TEST_F(TreeRemovalTest, SingleFileIsRemoved) {

@@ -56,15 +56,15 @@ TEST_F(UserProfilesTest, VirtualStoreGoesInEveryProfile) {
 }
 
 TEST_F(UserProfilesTest, VirtualStoreFailureInOneProfileLetsTheOthersGo) {
-  make_file(user1_ + kVirtualStore + L"\\locked.txt");
-  set_read_only(user1_ + kVirtualStore + L"\\locked.txt", true);
+  make_file(user1_ + kVirtualStore + L"\\kept.txt");
+  const replay::scoped_handle kept = open_shared(user1_ + kVirtualStore + L"\\kept.txt");
   make_file(user2_ + kVirtualStore + L"\\a.txt");
   captured_log log;
   EXPECT_EQ(2, rmove_virtual_store());
   ASSERT_EQ(1u, log.lines().size());
-  EXPECT_EQ("Error occured in rmove_virtual_store(), System Error Code = 5", log.lines()[0].text);
+  EXPECT_EQ("Error occured in rmove_virtual_store(), System Error Code = 145", log.lines()[0].text);
   EXPECT_EQ(1, log.lines()[0].level);
-  EXPECT_TRUE(exists(user1_ + kVirtualStore + L"\\locked.txt"));
+  EXPECT_TRUE(exists(user1_ + kVirtualStore));
   EXPECT_FALSE(exists(user2_ + kVirtualStore));
 }
 
@@ -89,8 +89,8 @@ TEST_F(UserProfilesTest, AppDataFolderGoesInEveryProfile) {
 }
 
 TEST_F(UserProfilesTest, AppDataFolderFailureIsLoggedAndTheWalkGoesOn) {
-  make_file(user1_ + kRoaming + L"\\locked.txt");
-  set_read_only(user1_ + kRoaming + L"\\locked.txt", true);
+  make_file(user1_ + kRoaming + L"\\kept.txt");
+  const replay::scoped_handle kept = open_shared(user1_ + kRoaming + L"\\kept.txt");
   make_file(user2_ + kRoaming + L"\\a.txt");
   captured_log log;
   remove_dir_in_userappdata_for_allprofiles(std::string("AppData/Roaming/CvTestRavelins"));
@@ -98,12 +98,13 @@ TEST_F(UserProfilesTest, AppDataFolderFailureIsLoggedAndTheWalkGoesOn) {
   for (const captured_line& line : log.lines()) {
     if (line.level != 3) continue;
     ++errors;
-    EXPECT_EQ("Error occured in remove_dir_in_userappdata_for_allprofiles(), System Error Code = 5",
-              line.text);
+    EXPECT_EQ(
+        "Error occured in remove_dir_in_userappdata_for_allprofiles(), System Error Code = 145",
+        line.text);
   }
   EXPECT_EQ(1, errors);
   EXPECT_TRUE(log.contains("removing " + portable(user1_) + "/AppData/Roaming/CvTestRavelins"));
-  EXPECT_TRUE(exists(user1_ + kRoaming + L"\\locked.txt"));
+  EXPECT_TRUE(exists(user1_ + kRoaming));
   EXPECT_FALSE(exists(user2_ + kRoaming));
 }
 

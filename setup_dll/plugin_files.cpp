@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include "cleanup/launch.h"
 #include "cleanup/plain_name.h"
 #include "replay/log/log.h"
 #include "replay/registry2/key.h"
@@ -48,7 +49,7 @@ void unregister(const std::wstring& path) {
   }
   replay::scoped_handle process(info.hProcess);
   DWORD exit_code = static_cast<DWORD>(-1);
-  if (process.get() != nullptr && WaitForSingleObject(process.get(), INFINITE) == WAIT_OBJECT_0) {
+  if (process.get() != nullptr && wait_for_program(process.get()) == WAIT_OBJECT_0) {
     GetExitCodeProcess(process.get(), &exit_code);
   }
   replay::log_info(L"Regsvr32 for %s completed (exit code: %d)", path.c_str(),

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cleanup/launch.h"
 #include "cleanup/log_capture_test_util.h"
 #include "config/archive_text.h"
 #include "config/protected_file.h"
@@ -120,10 +121,14 @@ class toolkit31x_remover_test : public ::testing::Test {
            fx::exists(fx::appdata() + L"Ravelins") || fx::exists(fx::other_profile_suite_folder());
   }
 
+  // kHangs makes the stand-in never end.
+  static constexpr int kHangs = -1;
+  static std::string exit_text(int exit_code) {
+    return exit_code == kHangs ? "hang" : std::to_string(exit_code);
+  }
   void use_standin(int stop_exit, int uninstall_exit) {
-    SetEnvironmentVariableA("CORVANE_STANDIN_STOP_EXIT", std::to_string(stop_exit).c_str());
-    SetEnvironmentVariableA("CORVANE_STANDIN_UNINSTALL_EXIT",
-                            std::to_string(uninstall_exit).c_str());
+    SetEnvironmentVariableA("CORVANE_STANDIN_STOP_EXIT", exit_text(stop_exit).c_str());
+    SetEnvironmentVariableA("CORVANE_STANDIN_UNINSTALL_EXIT", exit_text(uninstall_exit).c_str());
     SetEnvironmentVariableW(L"CORVANE_STANDIN_RECORD", temp_file(L"tk_standin_record.txt").c_str());
   }
 
@@ -443,7 +448,11 @@ TEST_F(toolkit31x_remover_test, falls_back_when_the_service_program_fails) {
       {"stop fails", true, 3, 0, true, false},
       {"uninstall fails", true, 0, 1603, false, true},
       {"program missing", false, 0, 0, true, true},
+      {"stop never ends", true, kHangs, 0, true, false},
+      {"uninstall never ends", true, 0, kHangs, false, true},
   };
+  // The stand-in that never ends is ended after the (shortened) bound and counts as failed.
+  set_program_wait_bound(3000);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     seed_framework(c.program_present);
@@ -458,6 +467,9 @@ TEST_F(toolkit31x_remover_test, falls_back_when_the_service_program_fails) {
     EXPECT_NE(-1, index_of(lines, "launch_and_wait_for_exit_code: \"" + program + "\" /stop"));
     EXPECT_NE(-1, index_of(lines, "launch_and_wait_for_exit_code: \"" + program + "\" /uninstall"));
     EXPECT_EQ(c.program_present ? 0 : 2, count_of(lines, "ShellExecuteEx failed. Error: 2"));
+    const bool hangs = c.stop_exit == kHangs || c.uninstall_exit == kHangs;
+    EXPECT_EQ(hangs ? 1 : 0,
+              count_of(lines, "The program did not end within 3 seconds: it was ended"));
     const int closed = index_of(lines, "Dealing with 'RavelinSuiteService.exe' process ....");
     const int deleted = index_of(lines, "Service deleted successfully");
     const int first_removal = index_of(lines, "   " + utf8(m_install) + "cvhtml.dll removed");
@@ -471,6 +483,7 @@ TEST_F(toolkit31x_remover_test, falls_back_when_the_service_program_fails) {
     fx::remove_all();
     DeleteFileW(temp_file(L"tk_standin_record.txt").c_str());
   }
+  set_program_wait_bound(120 * 1000);
 }
 
 // The framework's fate follows the products that use it, counted as the counter repair counts

@@ -1,7 +1,8 @@
 // Stands in for the suite's service program in the framework remover's tests. Placed as
 // RavelinSuiteService.exe, it answers "/stop" and "/uninstall" with the exit codes that the test
 // chose through CORVANE_STANDIN_STOP_EXIT and CORVANE_STANDIN_UNINSTALL_EXIT (0 when unset), and
-// appends each argument it was given, one a line, to the file CORVANE_STANDIN_RECORD names.
+// appends each argument it was given, one a line, to the file CORVANE_STANDIN_RECORD names. The
+// exit code "hang" makes it never end.
 #include <windows.h>
 
 #include <cstdio>
@@ -40,5 +41,8 @@ void record(const std::string& argument) {
 int main(int argc, char** argv) {
   const std::string argument = argc > 1 ? argv[1] : "";
   record(argument);
+  const char* variable =
+      argument == "/stop" ? "CORVANE_STANDIN_STOP_EXIT" : "CORVANE_STANDIN_UNINSTALL_EXIT";
+  if (environment(variable) == "hang") Sleep(INFINITE);
   return exit_code_for(argument);
 }

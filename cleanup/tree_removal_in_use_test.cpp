@@ -1,0 +1,116 @@
+// Files in use inside a folder being removed: left to the next restart with the folders they
+// keep, while the rest of the folder goes. The system records such requests in the value
+// PendingFileRenameOperations (pairs of an NT path and an empty target); the test reads it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "cleanup/child_process_test_util.h"
+#include "cleanup/folder_fixture_test_util.h"
+#include "cleanup/folders.h"
+#include "cleanup/log_capture_test_util.h"
+#include "replay/unicode/unicode.h"
+
+namespace {
+
+using lines = std::vector<std::string>;
+
+const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPending[] = L"PendingFileRenameOperations";
+
+// The paths scheduled for deletion at the next restart, in order ("\??\" taken off).
+std::vector<std::wstring> pending_deletions() {
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPending, RRF_RT_REG_MULTI_SZ, nullptr,
+                   nullptr, &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  std::vector<wchar_t> text(size / sizeof(wchar_t) + 2);
+  RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPending, RRF_RT_REG_MULTI_SZ, nullptr,
+               text.data(), &size);
+  std::vector<std::wstring> deleted;
+  for (const wchar_t* item = text.data(); *item != 0;) {
+    const std::wstring source = item;
+    item += source.size() + 1;
+    const std::wstring target = item;  // empty: a deletion
+    item += target.size() + 1;
+    if (target.empty()) deleted.push_back(source.substr(source.rfind(L"\\??\\", 0) == 0 ? 4 : 0));
+  }
+  return deleted;
+}
+
+class TreeRemovalInUseTest : public testing::Test {
+ protected:
+  void SetUp() override { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPending); }
+  void TearDown() override { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPending); }
+};
+
+std::ptrdiff_t position(const std::vector<std::wstring>& items, const std::wstring& item) {
+  const auto found = std::find(items.begin(), items.end(), item);
+  return found == items.end() ? -1 : found - items.begin();
+}
+
+// A helper runs from inside the tree (its image is in use) and holds a data file open without
+// delete sharing. Both are left to the restart, each folder after what it holds; every other
+// entry goes, the read-only one too.
+TEST_F(TreeRemovalInUseTest, FilesInUseAreLeftToTheRestartAndTheRestGoes) {
+  scratch_folder scratch;
+  const std::wstring tree = scratch.path() + L"\\t";
+  const std::wstring held = tree + L"\\data\\held.txt";
+  folder_fixture::make_file(held);
+  folder_fixture::make_file(tree + L"\\data\\other.txt");
+  folder_fixture::make_file(tree + L"\\a.txt");
+  folder_fixture::make_file(tree + L"\\ro.txt");
+  folder_fixture::set_read_only(tree + L"\\ro.txt", true);
+  folder_fixture::make_folder(tree + L"\\empty");
+  const std::wstring image = scratch.place(L"file_holder", L"t\\bin", L"holder.exe");
+  const child_process holder(image, L"\"" + held + L"\"");
+  ASSERT_TRUE(holder.started());
+  ASSERT_TRUE(eventually([&] {
+    const replay::scoped_handle probe(
+        CreateFileW(held.c_str(), DELETE, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+  }));
+
+  captured_log log;
+  const std::string narrow_tree = replay::to_narrow(tree);
+  EXPECT_TRUE(remove_folder(narrow_tree));
+
+  const std::vector<std::wstring> pending = pending_deletions();
+  const std::ptrdiff_t held_at = position(pending, held);
+  const std::ptrdiff_t image_at = position(pending, image);
+  const std::ptrdiff_t data_at = position(pending, tree + L"\\data");
+  const std::ptrdiff_t bin_at = position(pending, tree + L"\\bin");
+  const std::ptrdiff_t tree_at = position(pending, tree);
+  ASSERT_EQ(5u, pending.size());
+  EXPECT_TRUE(held_at >= 0 && held_at < data_at && data_at < tree_at);
+  EXPECT_TRUE(image_at >= 0 && image_at < bin_at && bin_at < tree_at);
+
+  for (const wchar_t* gone : {L"\\data\\other.txt", L"\\a.txt", L"\\ro.txt", L"\\empty"}) {
+    EXPECT_FALSE(folder_fixture::exists(tree + gone)) << replay::to_narrow(gone);
+  }
+  EXPECT_TRUE(folder_fixture::exists(held));
+  EXPECT_TRUE(folder_fixture::exists(image));
+  EXPECT_TRUE(log.contains("'" + replay::to_narrow(held) +
+                           "' is in use: it will be removed at the next restart"));
+  EXPECT_TRUE(log.contains("'" + replay::to_narrow(image) +
+                           "' is in use: it will be removed at the next restart"));
+  EXPECT_TRUE(
+      log.contains("'" + narrow_tree +
+                   "\\data' will be removed at the next restart, after what is in use in it"));
+  EXPECT_EQ(". Folder '" + narrow_tree + "' will be removed at the next restart",
+            log.texts().back());
+}
+
+// Nothing in use: nothing is scheduled.
+TEST_F(TreeRemovalInUseTest, NothingIsScheduledWhenEverythingGoes) {
+  scratch_folder scratch;
+  folder_fixture::make_file(scratch.path() + L"\\t\\a.txt");
+  captured_log log;
+  EXPECT_TRUE(remove_folder(replay::to_narrow(scratch.path() + L"\\t")));
+  EXPECT_TRUE(pending_deletions().empty());
+}
+
+}  // namespace
