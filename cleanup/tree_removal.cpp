@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "cleanup/deferred_removal.h"
+#include "cleanup/service_programs.h"
 #include "replay/log/log.h"
 
 namespace {
@@ -44,8 +45,14 @@ void delete_listed(const open_folder& parent, const listed_entry& entry, open_as
   if (code != 0) nt_file::fail("boost::filesystem::remove", path_of(parent, entry), code);
 }
 
-// Leaves the file held by `proven` to the next restart.
+// Leaves the file held by `proven` to the next restart. The program of a registered service is
+// kept instead: the service was kept by the clean-up (or is not the suite's) and would lose its
+// program at the restart. Its folder then fails as one that cannot be removed.
 outcome defer_file_in_use(const std::wstring& path, HANDLE proven) {
+  if (is_service_program(path)) {
+    replay::log_info(L"'%s' is in use by a registered service: it is kept", path.c_str());
+    nt_file::fail("boost::filesystem::remove", path, ERROR_SHARING_VIOLATION);
+  }
   deferred_removal::schedule(path, proven);
   replay::log_info(L"'%s' is in use: it will be removed at the next restart", path.c_str());
   return {0, true};

@@ -12,6 +12,7 @@
 #include "cleanup/folders.h"
 #include "cleanup/log_capture_test_util.h"
 #include "replay/unicode/unicode.h"
+#include "replay/unique_handle.h"
 
 namespace {
 
@@ -102,6 +103,43 @@ TEST_F(TreeRemovalInUseTest, FilesInUseAreLeftToTheRestartAndTheRestGoes) {
                    "\\data' will be removed at the next restart, after what is in use in it"));
   EXPECT_EQ(". Folder '" + narrow_tree + "' will be removed at the next restart",
             log.texts().back());
+}
+
+// A registered service runs its program from the tree: the clean-up kept that service (or it is
+// not the suite's), so its program is kept, not left to the restart, and its folder stays.
+TEST_F(TreeRemovalInUseTest, TheProgramOfARegisteredServiceIsKept) {
+  scratch_folder scratch;
+  const std::wstring tree = scratch.path() + L"\\t";
+  folder_fixture::make_file(tree + L"\\a.txt");
+  const std::wstring image = scratch.place(L"test_service", L"t\\bin", L"kept_service.exe");
+  const replay::scoped_service_handle manager(
+      OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  ASSERT_TRUE(manager);
+  const replay::scoped_service_handle service(CreateServiceW(
+      manager.get(), L"Kept Test Service", L"Kept Test Service", SERVICE_ALL_ACCESS,
+      SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+      (L"\"" + image + L"\" normal").c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(service);
+  ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr));
+  ASSERT_TRUE(eventually([&] {
+    SERVICE_STATUS status = {};
+    return QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_RUNNING;
+  }));
+
+  captured_log log;
+  EXPECT_FALSE(remove_folder(replay::to_narrow(tree)));
+  SERVICE_STATUS status = {};
+  ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+  DeleteService(service.get());
+
+  EXPECT_TRUE(pending_deletions().empty());
+  EXPECT_TRUE(folder_fixture::exists(image));
+  EXPECT_TRUE(log.contains("'" + replay::to_narrow(image) +
+                           "' is in use by a registered service: it is kept"));
+  EXPECT_EQ("! Failed to remove folder '" + replay::to_narrow(tree) + "' !", log.texts().back());
+  eventually([&] {
+    return QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_STOPPED;
+  });
 }
 
 // Nothing in use: nothing is scheduled.
