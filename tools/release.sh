@@ -33,6 +33,7 @@ build() {
   shift
   echo "==== build $preset: $*"
   rm -rf "$dir"
+  mkdir -p "$root/build"
   cmake -S "$root" -B "$dir" -G Ninja --toolchain "$root/cmake/toolchain-$preset.cmake" \
         -DCMAKE_BUILD_TYPE=Release "-DCORVANE_DEPS_DIR=$deps" >"$dir.configure.log" 2>&1 \
     || { cat "$dir.configure.log"; fail "configuring $preset failed"; }
