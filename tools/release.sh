@@ -153,6 +153,8 @@ command -v zip >/dev/null || fail "zip is not installed (tools/bootstrap.sh)"
 build i686 Purgeline Setupmate
 build x86_64 Setupmate
 
+cmp -s build/release-i686/generated/corvane_version.h build/release-x86_64/generated/corvane_version.h \
+  || fail "the x86 and x64 builds saw different versions or commits (did the tree change?)"
 version="$(header_value CORVANE_VERSION_TEXT)"
 commit="$(header_value CORVANE_COMMIT)"
 [ -n "$version" ] && [ -n "$commit" ] || fail "no version or commit in the generated header"

@@ -42,22 +42,30 @@ while read -r file; do
        | wc -l) bytes; first at offset $(cmp "$first/$file" "$second/$file" | sed 's/.*byte //'))"
 done <<<"$files"
 
+# The texts in a binary, narrow and UTF-16, one a line.
+texts() { strings -a "$1" && strings -a -el "$1"; }
+
 binaries=(Purgeline.exe x86/Setupmate.dll x64/Setupmate.dll)
 for drop in "$first" "$second"; do
   for binary in "${binaries[@]}"; do
     path="$drop/$name/$binary"
     [ -f "$path" ] || { fail "no $binary in the drop"; continue; }
-    # No folder of the build machine: the clones, the source folder, the Boost sources.
+    texts "$path" >"$work/texts"
+    # No folder of the build machine (the clones, the source folder, the Boost sources), also
+    # not as a symbol name made from a path ("/" and "." as "_").
     for folder in "$work" "$source_dir" "$deps" "$(realpath "$deps")"; do
-      if strings -a "$path" | grep -qF "$folder" || strings -a -el "$path" | grep -qF "$folder"
-      then fail "$binary names the build folder $folder"; fi
+      for form in "$folder" "$(tr '/.-' '___' <<<"$folder")"; do
+        if grep -qF "$form" "$work/texts"; then
+          fail "$binary names the build folder: $(grep -F "$form" "$work/texts" | head -n 1)"
+        fi
+      done
     done
-    strings -a -el "$path" | grep -qxF "commit $commit" \
+    grep -qxF "commit $commit" "$work/texts" \
       || fail "$binary's version resource does not name commit $commit"
   done
 done
-strings -a "$first/$name/Purgeline.exe" | grep -qxF "$commit" \
-  || fail "Purgeline.exe does not carry commit $commit for its log"
+texts "$first/$name/Purgeline.exe" >"$work/texts"
+grep -qxF "$commit" "$work/texts" || fail "Purgeline.exe does not carry commit $commit for its log"
 
 # The drop itself, once (the second is the same).
 folder="$first/$name"
