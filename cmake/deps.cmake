@@ -4,6 +4,7 @@
 
 set(CORVANE_DEPS_DIR "${CMAKE_SOURCE_DIR}/.deps" CACHE PATH "Folder holding the fetched Boost sources")
 set(CORVANE_BOOST_SRC "${CORVANE_DEPS_DIR}/boost-src")
+corvane_map_build_path("${CORVANE_DEPS_DIR}" "deps")
 if(NOT EXISTS "${CORVANE_BOOST_SRC}/libs/filesystem/src")
   message(FATAL_ERROR "Boost sources missing in ${CORVANE_BOOST_SRC}: run tools/bootstrap.sh")
 endif()

@@ -17,6 +17,7 @@
 #include "remover/start_menu.h"
 #include "remover/temp_folder.h"
 #include "remover/uninstall_record.h"
+#include "remover/version_line.h"
 #include "replay/log/file.h"
 #include "replay/log/log.h"
 #include "replay/log/log_exception.h"
@@ -200,6 +201,7 @@ int run_cleanup_pass(const std::string& command_line) {
   guarded("read_display_name()",
           [&] { display_name = low_bytes(display_name_or_empty("Corvane")); });
   guarded("open_log()", [] { open_log(log_base_name()); });
+  guarded("version line", [] { replay::log_info("%s", version_log_text().c_str()); });
 
   guarded("search_product_info()", [&] { search_product_info(record); });
   fall_back_to_default_install_location(record, settings.brand_name);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "corvane_version.h"
 #include "remover/temp_folder.h"
 
 namespace {
@@ -129,6 +130,19 @@ TEST(PurgelineRun, AppendsToAnExistingLogWithoutASecondMark) {
   ASSERT_EQ(2u, logged.size());
   EXPECT_NE(std::string::npos, logged[0].find("BrandName: First;"));
   EXPECT_NE(std::string::npos, logged[1].find("BrandName: Second;"));
+  DeleteFileA(log_path().c_str());
+}
+
+// The first line of a run names the build that wrote the lines after it.
+TEST(PurgelineRun, OpensItsLinesWithVersionAndCommit) {
+  DeleteFileA(log_path().c_str());
+  run_purgeline("Acme");
+  const std::vector<std::string> lines = log_lines();
+  ASSERT_LE(2u, lines.size());
+  EXPECT_EQ(
+      std::string("    Purgeline ") + CORVANE_VERSION_TEXT + " (commit " + CORVANE_COMMIT + ")",
+      lines[0].substr(19));
+  EXPECT_EQ("    **** Search Corvane info ****", lines[1].substr(19));
   DeleteFileA(log_path().c_str());
 }
 

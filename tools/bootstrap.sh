@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
           wine wine64 wine32:i386 msitools wixl libboost1.74-dev googletest
-          dpkg-dev xz-utils file)
+          dpkg-dev xz-utils file zip unzip osslsigncode openssl)
 
 missing_packages() {
   local p
