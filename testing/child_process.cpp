@@ -37,4 +37,12 @@ DWORD child_process::wait_for_exit(DWORD milliseconds) const {
   return wait(milliseconds) ? exit_code() : STILL_ACTIVE;
 }
 
+std::wstring quote_arguments(const std::vector<std::wstring>& arguments) {
+  std::wstring line;
+  for (const std::wstring& argument : arguments) {
+    line += (line.empty() ? L"\"" : L" \"") + argument + L"\"";
+  }
+  return line;
+}
+
 }  // namespace test_support

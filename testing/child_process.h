@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "replay/unique_handle.h"
 
@@ -32,6 +33,9 @@ class child_process {
   replay::scoped_handle m_process;
   DWORD m_id = 0;
 };
+
+// The arguments each in double quotes, separated by blanks.
+std::wstring quote_arguments(const std::vector<std::wstring>& arguments);
 
 // Waits up to `milliseconds` for `condition` to become true, polling every 50 ms.
 template <typename Condition>

@@ -83,7 +83,9 @@ std::vector<std::wstring> files_in(const std::wstring& folder) {
   return names;
 }
 
-void remove_forced(const std::wstring& path) {
+void remove_forced(const std::wstring& given) {
+  std::wstring path = given;
+  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {

@@ -4,6 +4,12 @@
 
 namespace test_support {
 
+const wchar_t kUninstall[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+std::wstring uninstall(const std::wstring& entry) {
+  return std::wstring(kUninstall) + L"\\" + entry;
+}
+
 std::wstring shell_folder(int csidl) {
   wchar_t buffer[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};

@@ -15,6 +15,9 @@ std::wstring profiles_folder();
 std::wstring program_folder();
 // Full path of helper program `name` (without ".exe") in the test's own folder.
 std::wstring helper_program(const std::wstring& name);
+// SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall, and the whole path of its entry `entry`.
+extern const wchar_t kUninstall[];
+std::wstring uninstall(const std::wstring& entry);
 // Whether this (32-bit) program runs on 64-bit Windows.
 bool under_wow64();
 

@@ -31,17 +31,6 @@ unique_hkey create(HKEY root, view v, const std::wstring& path) {
   return key;
 }
 
-void set_dacl(HKEY root, view v, const std::wstring& path, const wchar_t* sddl) {
-  const unique_hkey key = open_key(root, v, path, WRITE_DAC | READ_CONTROL);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!key || !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
-                                                                    &descriptor, nullptr)) {
-    return;
-  }
-  RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
-  LocalFree(descriptor);
-}
-
 }  // namespace
 
 registry_row key_row(HKEY root, view v, const std::wstring& path) {
@@ -163,6 +152,18 @@ void delete_tree(HKEY root, view v, const std::wstring& path) {
     }
   }
   RegDeleteKeyExW(root, path.c_str(), v, 0);
+}
+
+bool set_dacl(HKEY root, view v, const std::wstring& path, const wchar_t* sddl) {
+  const unique_hkey key = open_key(root, v, path, WRITE_DAC | READ_CONTROL);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!key || !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                    &descriptor, nullptr)) {
+    return false;
+  }
+  const LONG result = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
+  LocalFree(descriptor);
+  return result == ERROR_SUCCESS;
 }
 
 void lock_key(HKEY root, view v, const std::wstring& path) {

@@ -52,6 +52,8 @@ void delete_value(HKEY root, view v, const std::wstring& path, const std::wstrin
 // Deletes the key with everything below it, unlocking the key itself first; a missing key is no
 // error.
 void delete_tree(HKEY root, view v, const std::wstring& path);
+// Gives the key the protected DACL of SDDL text `sddl`; false when that fails.
+bool set_dacl(HKEY root, view v, const std::wstring& path, const wchar_t* sddl);
 // Gives the key an empty DACL: opening, listing and deleting it fail with 5.
 void lock_key(HKEY root, view v, const std::wstring& path);
 void unlock_key(HKEY root, view v, const std::wstring& path);
