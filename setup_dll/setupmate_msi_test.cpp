@@ -13,9 +13,15 @@
 #include <regex>
 #include <string>
 
-#include "setup_dll/test_support.h"
+#include "replay/unique_handle.h"
+#include "testing/files.h"
+#include "testing/prefix.h"
+#include "testing/registry_seed.h"
+#include "testing/text.h"
 
 namespace {
+
+using namespace test_support;
 
 const wchar_t kOkClsid[] = L"{6E0F4C2A-8B1D-4C55-9A3E-1F2B3C4D5E61}";
 const wchar_t kProofClsid[] = L"{6E0F4C2A-8B1D-4C55-9A3E-1F2B3C4D5E62}";
@@ -24,12 +30,6 @@ const wchar_t kPlugin[] = L"Software\\Ravelins\\RediroZiredodOravez";
 const wchar_t kPlugins[] = L"Software\\Ravelins\\RediroZiredodOravez\\Registered Plugins\\";
 const wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const wchar_t kMarker[] = L"C:\\planted_program_ran.txt";
-
-std::wstring shell_folder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  EXPECT_EQ(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path), S_OK);
-  return path;
-}
 
 std::wstring env(const wchar_t* name) {
   wchar_t value[MAX_PATH] = {};
@@ -40,9 +40,7 @@ std::wstring env(const wchar_t* name) {
 // The regsvr32 that matches this program's (and so the DLL's) bitness.
 std::wstring system_regsvr32() {
   wchar_t folder[MAX_PATH] = {};
-  BOOL wow64 = FALSE;
-  IsWow64Process(GetCurrentProcess(), &wow64);
-  if (wow64) {
+  if (under_wow64()) {
     GetSystemWow64DirectoryW(folder, MAX_PATH);
   } else {
     GetSystemDirectoryW(folder, MAX_PATH);
@@ -64,29 +62,8 @@ bool shared_dll_exists(const std::wstring& path) {
                       nullptr) == ERROR_SUCCESS;
 }
 
-bool file_exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 void write_file(const std::wstring& path) {
-  SHCreateDirectoryExW(nullptr, path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << narrow(path);
-  DWORD written = 0;
-  WriteFile(file, "data", 4, &written, nullptr);
-  CloseHandle(file);
-}
-
-void remove_tree(const std::wstring& path) {
-  std::wstring from = path;
-  if (!from.empty() && from.back() == L'\\') from.pop_back();
-  from.push_back(L'\0');  // the list ends with two zeros
-  SHFILEOPSTRUCTW operation = {};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_NO_UI;
-  SHFileOperationW(&operation);
+  ASSERT_TRUE(make_file(path, "data")) << utf8(path);
 }
 
 size_t count_of(const std::string& text, const std::string& part) {
@@ -107,11 +84,11 @@ DWORD run_msiexec(const std::wstring& arguments) {
     ADD_FAILURE() << "msiexec does not start: " << GetLastError();
     return static_cast<DWORD>(-1);
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
+  const replay::scoped_handle thread(process.hThread);
+  const replay::scoped_handle owner(process.hProcess);
+  WaitForSingleObject(owner.get(), INFINITE);
   DWORD exit_code = static_cast<DWORD>(-1);
-  GetExitCodeProcess(process.hProcess, &exit_code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(owner.get(), &exit_code);
   return exit_code;
 }
 
@@ -119,6 +96,9 @@ class SetupmateMsiTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     s_packages = env(L"SETUPMATE_MSI_DIR") + L"\\";
+    for (int csidl : {CSIDL_PROGRAM_FILES, CSIDL_COMMON_APPDATA, CSIDL_APPDATA, CSIDL_PROFILE}) {
+      EXPECT_FALSE(shell_folder(csidl).empty()) << csidl;
+    }
     s_plugin_dir = shell_folder(CSIDL_PROGRAM_FILES) + L"\\Ravelins\\RediroZiredodOravez\\";
     s_common = shell_folder(CSIDL_COMMON_APPDATA) + L"\\Ravelins\\RediroZiredodOravez\\";
     s_user = shell_folder(CSIDL_APPDATA) + L"\\Ravelins\\RediroZiredodOravez\\";
@@ -131,10 +111,10 @@ class SetupmateMsiTest : public testing::Test {
     RegDeleteKeyW(HKEY_CURRENT_USER, kCompany);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + kOkClsid).c_str());
     RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + kProofClsid).c_str());
-    remove_tree(s_plugin_dir.substr(0, s_plugin_dir.size() - 21));  // ...\Ravelins
-    remove_tree(s_common.substr(0, s_common.size() - 21));
-    remove_tree(s_user.substr(0, s_user.size() - 21));
-    remove_tree(s_other_user.substr(0, s_other_user.find(L"\\setupmate_other\\") + 16));
+    remove_forced(s_plugin_dir.substr(0, s_plugin_dir.size() - 21));  // ...\Ravelins
+    remove_forced(s_common.substr(0, s_common.size() - 21));
+    remove_forced(s_user.substr(0, s_user.size() - 21));
+    remove_forced(s_other_user.substr(0, s_other_user.find(L"\\setupmate_other\\") + 16));
     DeleteFileW(kMarker);
   }
 
@@ -163,12 +143,12 @@ TEST_F(SetupmateMsiTest, RegistersWithTheSystemRegsvr32) {
 
   EXPECT_EQ(msiexec(L"/i", L"P"), 0u);
 
-  EXPECT_TRUE(key_exists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kOkClsid));
-  EXPECT_FALSE(file_exists(kMarker)) << "the planted regsvr32 ran";
-  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, std::wstring(kPlugins) + L"Corvane"));
+  EXPECT_TRUE(key_exists(HKEY_CLASSES_ROOT, 0, std::wstring(L"CLSID\\") + kOkClsid));
+  EXPECT_FALSE(exists(kMarker)) << "the planted regsvr32 ran";
+  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, 0, std::wstring(kPlugins) + L"Corvane"));
   const std::string log = module_log();
-  const std::string launch = "launch_and_wait_for_exit_code: \"" + narrow(system_regsvr32()) +
-                             "\" /s \"" + narrow(s_plugin_dir) + "test_com_ok.dll\"\r\n";
+  const std::string launch = "launch_and_wait_for_exit_code: \"" + utf8(system_regsvr32()) +
+                             "\" /s \"" + utf8(s_plugin_dir) + "test_com_ok.dll\"\r\n";
   EXPECT_NE(log.find(launch), std::string::npos) << log;
   EXPECT_NE(log.find("] exit_code: 0\r\n"), std::string::npos) << log;
   // Every line: time stamp, the level's marker, the process id in square brackets, a blank.
@@ -193,13 +173,13 @@ TEST_F(SetupmateMsiTest, AFailedRegistrationWithoutProofFailsTheInstallation) {
             std::string::npos)
       << module_log();
   // Rolled back: neither the product's file nor its registry entry stays.
-  EXPECT_FALSE(file_exists(s_plugin_dir + L"test_com_fail.dll"));
-  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, std::wstring(kPlugins) + L"Corvane Fail"));
+  EXPECT_FALSE(exists(s_plugin_dir + L"test_com_fail.dll"));
+  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, 0, std::wstring(kPlugins) + L"Corvane Fail"));
 }
 
 TEST_F(SetupmateMsiTest, TwoOtherProductsKeepThePlugin) {
-  create_key(HKEY_CURRENT_USER, std::wstring(kPlugins) + L"Corvane Mail");
-  create_key(HKEY_CURRENT_USER, std::wstring(kPlugins) + L"Corvane Backup");
+  EXPECT_TRUE(create_key(HKEY_CURRENT_USER, 0, std::wstring(kPlugins) + L"Corvane Mail"));
+  EXPECT_TRUE(create_key(HKEY_CURRENT_USER, 0, std::wstring(kPlugins) + L"Corvane Backup"));
   write_file(s_plugin_dir + L"x64\\test_com_ok.dll");
   // (The installer itself keeps the counter of a file it installs: the x64 copy is not one.)
   set_shared_dll(s_plugin_dir + L"x64\\test_com_ok.dll");
@@ -212,25 +192,25 @@ TEST_F(SetupmateMsiTest, TwoOtherProductsKeepThePlugin) {
   EXPECT_EQ(count_of(log, "] Rediro Ziredod oravez is installed in 2 product(s)\r\n"), 3u) << log;
   EXPECT_EQ(count_of(log, "] Remove Rediro Ziredod oravez reg keys\r\n"), 1u) << log;
   EXPECT_EQ(count_of(log, "Remove Rediro Ziredod oravez files"), 0u) << log;
-  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, std::wstring(kPlugins) + L"Corvane"));
-  EXPECT_TRUE(file_exists(s_plugin_dir + L"x64\\test_com_ok.dll"));
+  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, 0, std::wstring(kPlugins) + L"Corvane"));
+  EXPECT_TRUE(exists(s_plugin_dir + L"x64\\test_com_ok.dll"));
   EXPECT_TRUE(shared_dll_exists(s_plugin_dir + L"x64\\test_com_ok.dll"));
-  EXPECT_TRUE(file_exists(s_common + L"data.txt"));
-  EXPECT_TRUE(file_exists(s_user + L"data.txt"));
-  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, kPlugin));
+  EXPECT_TRUE(exists(s_common + L"data.txt"));
+  EXPECT_TRUE(exists(s_user + L"data.txt"));
+  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, 0, kPlugin));
 }
 
 TEST_F(SetupmateMsiTest, AFailedRegistrationWithItsProofKeyCounts) {
   RegDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(kPlugins) + L"Corvane Mail").c_str());
   RegDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(kPlugins) + L"Corvane Backup").c_str());
-  create_key(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kProofClsid);
+  EXPECT_TRUE(create_key(HKEY_CLASSES_ROOT, 0, std::wstring(L"CLSID\\") + kProofClsid));
 
   // Q's CustomActionData holds 2100 characters before HKCR_CHECK_SUBKEY: only a complete read
   // finds the key's name.
   EXPECT_EQ(msiexec(L"/i", L"Q"), 0u);
 
   EXPECT_NE(
-      module_log().find("] regsvr32 failed, but 'HKEY_CLASSES_ROOT\\CLSID\\" + narrow(kProofClsid) +
+      module_log().find("] regsvr32 failed, but 'HKEY_CLASSES_ROOT\\CLSID\\" + utf8(kProofClsid) +
                         "' is there, so we assume that dll is registered\r\n"),
       std::string::npos)
       << module_log();
@@ -244,42 +224,42 @@ TEST_F(SetupmateMsiTest, WithoutUsersThePluginGoes) {
     set_shared_dll(s_plugin_dir + name);
   }
   write_file(s_other_user + L"data.txt");
-  create_key(HKEY_CURRENT_USER, std::wstring(kCompany) + L"\\OtherProduct");
-  create_key(HKEY_CURRENT_USER, std::wstring(kPlugin) + L"\\Settings\\Accounts");
+  EXPECT_TRUE(create_key(HKEY_CURRENT_USER, 0, std::wstring(kCompany) + L"\\OtherProduct"));
+  EXPECT_TRUE(create_key(HKEY_CURRENT_USER, 0, std::wstring(kPlugin) + L"\\Settings\\Accounts"));
   // Held open without FILE_SHARE_DELETE: it cannot be deleted while the installer runs.
-  HANDLE held = CreateFileW((s_plugin_dir + L"held.dll").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  replay::scoped_handle held(CreateFileW((s_plugin_dir + L"held.dll").c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
 
   EXPECT_EQ(msiexec(L"/x", L"Q"), 0u);
-  CloseHandle(held);
+  held.reset();
 
   const std::string log = module_log();
   // Files: both folders, their SharedDLLs values, the emptied x64 folder.
   for (const wchar_t* name : {L"test_com_ok.dll", L"x64\\test_com_ok.dll", L"test_com_fail.dll"}) {
-    EXPECT_FALSE(file_exists(s_plugin_dir + name)) << narrow(name);
-    EXPECT_NE(log.find("]    " + narrow(s_plugin_dir + name) + " removed\r\n"), std::string::npos)
+    EXPECT_FALSE(exists(s_plugin_dir + name)) << utf8(name);
+    EXPECT_NE(log.find("]    " + utf8(s_plugin_dir + name) + " removed\r\n"), std::string::npos)
         << log;
-    EXPECT_NE(log.find("] Regsvr32 for " + narrow(s_plugin_dir + name) + " completed (exit code: "),
+    EXPECT_NE(log.find("] Regsvr32 for " + utf8(s_plugin_dir + name) + " completed (exit code: "),
               std::string::npos);
   }
   for (const wchar_t* name : {L"test_com_ok.dll", L"x64\\test_com_ok.dll", L"missing.dll"}) {
-    EXPECT_FALSE(shared_dll_exists(s_plugin_dir + name)) << narrow(name);
+    EXPECT_FALSE(shared_dll_exists(s_plugin_dir + name)) << utf8(name);
   }
-  EXPECT_FALSE(file_exists(s_plugin_dir + L"x64"));
-  EXPECT_TRUE(file_exists(s_plugin_dir + L"held.dll"));
-  EXPECT_NE(log.find("] FAILED TO remove '" + narrow(s_plugin_dir) + "held.dll': 32 !\r\n"),
+  EXPECT_FALSE(exists(s_plugin_dir + L"x64"));
+  EXPECT_TRUE(exists(s_plugin_dir + L"held.dll"));
+  EXPECT_NE(log.find("] FAILED TO remove '" + utf8(s_plugin_dir) + "held.dll': 32 !\r\n"),
             std::string::npos)
       << log;
   EXPECT_EQ(log.find("missing.dll completed"), std::string::npos);
   // Folders: the data of every profile and the common data went with the logs action (it runs
   // first in Q, and the later actions started a new module log).
-  EXPECT_FALSE(file_exists(s_user));
-  EXPECT_FALSE(file_exists(s_other_user));
-  EXPECT_FALSE(file_exists(s_common + L"data.txt"));
+  EXPECT_FALSE(exists(s_user));
+  EXPECT_FALSE(exists(s_other_user));
+  EXPECT_FALSE(exists(s_common + L"data.txt"));
   // Registry: the plug-in's key goes; the company key stays for the other product, logged.
-  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, kPlugin));
-  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, std::wstring(kCompany) + L"\\OtherProduct"));
+  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, 0, kPlugin));
+  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, 0, std::wstring(kCompany) + L"\\OtherProduct"));
   EXPECT_NE(log.find("] remove_mutual_plugin_regkeys exception: registry2.key_error[RegDeleteKey() "
                      "failed: key \"Ravelins\" (5)]\r\n"),
             std::string::npos)
