@@ -13,7 +13,8 @@ namespace test_support {
 // A started program; ended (exit code 254) when the object goes while it still runs.
 class child_process {
  public:
-  // Runs `program` with the command line `"program" arguments`.
+  // Runs `program` with the command line `"program" arguments` (just `"program"` when there are
+  // no arguments).
   child_process(const std::wstring& program, const std::wstring& arguments);
   ~child_process();
   child_process(const child_process&) = delete;

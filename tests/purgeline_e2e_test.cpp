@@ -14,24 +14,21 @@
 #include <vector>
 
 #include "replay/unique_handle.h"
+#include "testing/child_process.h"
+#include "testing/files.h"
+#include "testing/machine_snapshot.h"
+#include "testing/prefix.h"
+#include "testing/text.h"
 #include "tests/seed/product_cfg.h"
 #include "tests/seed/registry_edit.h"
 #include "tests/seed/suite_machine.h"
 #include "tests/seed/suite_scope.h"
-#include "testing/machine_snapshot.h"
 
 namespace {
 
 bool under_wow64() {
   BOOL wow64 = FALSE;
   return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
-std::string program_folder() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  return folder.substr(0, folder.rfind('\\') + 1);
 }
 
 std::string log_path() {
@@ -41,21 +38,11 @@ std::string log_path() {
 }
 
 void run_purgeline(const std::string& arguments) {
-  std::string command = "\"" + program_folder() + "Purgeline.exe\"";
-  if (!arguments.empty()) command += " " + arguments;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process));
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD exit_code = 1;
-  GetExitCodeProcess(process.hProcess, &exit_code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  EXPECT_EQ(0u, exit_code);
+  const test_support::child_process purgeline(test_support::program_folder() + L"Purgeline.exe",
+                                              test_support::wide(arguments));
+  ASSERT_TRUE(purgeline.started());
+  EXPECT_EQ(0u, purgeline.wait_for_exit(INFINITE));
 }
-
 // The log's texts without time stamp and marker.
 std::vector<std::string> log_texts() {
   std::ifstream in(log_path(), std::ios::binary);
@@ -129,7 +116,7 @@ class PurgelineEndToEnd : public ::testing::Test {
     seed::stop_suite_processes();
     DeleteFileA(log_path().c_str());
     machine = seed::current_machine();
-    options.helpers_folder = program_folder();
+    options.helpers_folder = test_support::ansi(test_support::program_folder());
   }
   void TearDown() override { seed::stop_suite_processes(); }
 
@@ -146,8 +133,8 @@ class PurgelineEndToEnd : public ::testing::Test {
     const test_support::machine_snapshot before = test_support::take_machine_snapshot();
     run_purgeline(arguments);
     const test_support::machine_snapshot after = test_support::take_machine_snapshot();
-    for (const test_support::machine_change& change : seed::changes_outside_the_suite(
-             test_support::compare(before, after), also_the_suites)) {
+    for (const test_support::machine_change& change :
+         seed::changes_outside_the_suite(test_support::compare(before, after), also_the_suites)) {
       ADD_FAILURE() << "changed outside the suite: " << change.text();
     }
     items = inventory_map();
@@ -232,7 +219,7 @@ TEST_F(PurgelineEndToEnd, RemovesTheWholeSuiteAndNothingElse) {
     EXPECT_EQ("present", state_of(items,
                                   "HKLM(32-bit view)\\SOFTWARE\\Microsoft\\Windows\\"
                                   "CurrentVersion\\Installer\\UpgradeCodes\\" +
-                                      seed::narrow(seed::packed_guid(seed::kUpgradeCode))));
+                                      seed::ansi(seed::packed_guid(seed::kUpgradeCode))));
     // A component another product uses keeps its key file's count under WOW64.
     EXPECT_EQ("5", state_of(items, "shared.dll]"));
   } else {
@@ -358,8 +345,7 @@ TEST_F(PurgelineEndToEnd, NamesThatAreNotPlainFolderNamesWidenNoRemoval) {
                    L"C:\\Lantern\\Empty\\..\\Kept\\");
   CreateDirectoryA("C:\\Lantern\\Kept", nullptr);
   CreateDirectoryA("C:\\Corvane", nullptr);
-  CloseHandle(
-      CreateFileA("C:\\Corvane\\keep.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(test_support::make_file(L"C:\\Corvane\\keep.txt", ""));
   run_and_take_stock(".. Suite RavelinSuiteService.exe");
 
   EXPECT_TRUE(folder_exists(machine.common_programs));
@@ -409,10 +395,9 @@ TEST_F(PurgelineEndToEnd, ServicesAndComponentsOfOthersSurvive) {
   seed::set_string(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, framework,
                    L"ABCDEF0123456789ABCDEF0123456789",
                    seed::wide(machine.dizavad + "RavelinSuiteService.exe"));
-  also_the_suites = {"Ravelins Updater",
-                     "HKLM\\System\\CurrentControlSet\\Services\\Ravelins Updater",
-                     "HKLM\\System\\ControlSet001\\Services\\Ravelins Updater",
-                     "HKLM\\" + seed::narrow(framework)};
+  also_the_suites = {
+      "Ravelins Updater", "HKLM\\System\\CurrentControlSet\\Services\\Ravelins Updater",
+      "HKLM\\System\\ControlSet001\\Services\\Ravelins Updater", "HKLM\\" + seed::ansi(framework)};
   run_and_take_stock("");
 
   EXPECT_TRUE(service_registered(L"Lantern Watch"));
