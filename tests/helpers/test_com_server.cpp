@@ -3,6 +3,8 @@
 // TEST_COM_FAILS it writes nothing and reports failure, as a broken server would.
 #include <windows.h>
 
+#include "replay/unique_handle.h"
+
 #include <olectl.h>
 
 #include <string>
@@ -29,16 +31,16 @@ extern "C" HRESULT __stdcall DllRegisterServer() {
 #else
   wchar_t path[MAX_PATH] = {};
   if (GetModuleFileNameW(g_instance, path, MAX_PATH) == 0) return E_FAIL;
-  HKEY server = nullptr;
+  replay::unique_hkey server;
   const std::wstring key = class_key() + L"\\InprocServer32";
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &server,
-                      nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                      server.receive(), nullptr) != ERROR_SUCCESS) {
+    server.release();
     return SELFREG_E_CLASS;
   }
   const DWORD bytes = static_cast<DWORD>((wcslen(path) + 1) * sizeof(wchar_t));
   const LONG result =
-      RegSetValueExW(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), bytes);
-  RegCloseKey(server);
+      RegSetValueExW(server.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), bytes);
   return result == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
 #endif
 }
