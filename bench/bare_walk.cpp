@@ -4,9 +4,22 @@
 
 #include <algorithm>
 
+#include "replay/unique_handle.h"
+#include "testing/text.h"
+
 namespace {
 
 constexpr REGSAM kRead64 = KEY_READ | KEY_WOW64_64KEY;
+
+using replay::unique_hkey;
+using test_support::utf8;
+
+// The opened key, or an empty owner when it cannot be opened.
+unique_hkey open(HKEY parent, const wchar_t* path, REGSAM access) {
+  unique_hkey key;
+  if (RegOpenKeyExW(parent, path, 0, access, key.receive()) != ERROR_SUCCESS) key.release();
+  return key;
+}
 
 struct walker {
   bool wow64;
@@ -14,16 +27,6 @@ struct walker {
   bare_walk_result result;
   std::vector<std::wstring> roots;
 };
-
-std::string utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                      nullptr, nullptr);
-  return out;
-}
 
 std::wstring lower(std::wstring text) {
   for (wchar_t& c : text) {
@@ -53,20 +56,16 @@ void add_root(walker& w, const std::wstring& path) {
 }
 
 bool is_native_root(HKEY key, const std::wstring& installer) {
-  HKEY child = nullptr;
-  if (RegOpenKeyExW(key, installer.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) return false;
+  const unique_hkey child = open(key, installer.c_str(), KEY_READ);
+  if (!child) return false;
   bool found = false;
-  for (const std::wstring& name : names_of(child)) found = found || name == L"UpgradeCodes";
-  RegCloseKey(child);
+  for (const std::wstring& name : names_of(child.get())) found = found || name == L"UpgradeCodes";
   return found;
 }
 
 bool is_wow64_root(HKEY key, const std::wstring& installer) {
-  HKEY child = nullptr;
-  std::wstring path = installer + L"\\UpgradeCodes";
-  if (RegOpenKeyExW(key, path.c_str(), 0, kRead64, &child) != ERROR_SUCCESS) return false;
-  RegCloseKey(child);
-  return true;
+  const std::wstring path = installer + L"\\UpgradeCodes";
+  return open(key, path.c_str(), kRead64).is_valid();
 }
 
 void walk(walker& w, HKEY key, const std::wstring& path) {
@@ -84,22 +83,18 @@ void walk(walker& w, HKEY key, const std::wstring& path) {
       continue;
     }
     if (w.wow64 && lowered == L"wow6432node") continue;
-    HKEY child = nullptr;
-    if (RegOpenKeyExW(key, name.c_str(), 0, w.access, &child) == ERROR_SUCCESS) {
-      walk(w, child, path + L"\\" + name);
-      RegCloseKey(child);
+    if (const unique_hkey child = open(key, name.c_str(), w.access); child) {
+      walk(w, child.get(), path + L"\\" + name);
     }
   }
 }
 
 void walk_hive(walker& w, HKEY hive, const wchar_t* name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(hive, nullptr, 0, w.access, &key) != ERROR_SUCCESS) return;
-  walk(w, key, name);
-  RegCloseKey(key);
+  const unique_hkey key = open(hive, nullptr, w.access);
+  if (key) walk(w, key.get(), name);
 }
 
-HKEY open_root(const std::wstring& path, const std::wstring& tail, REGSAM access) {
+unique_hkey open_root(const std::wstring& path, const std::wstring& tail, REGSAM access) {
   std::size_t slash = path.find(L'\\');
   std::wstring hive_name = path.substr(0, slash);
   std::wstring rest = slash == std::wstring::npos ? L"" : path.substr(slash + 1) + L"\\";
@@ -107,10 +102,8 @@ HKEY open_root(const std::wstring& path, const std::wstring& tail, REGSAM access
               : hive_name == L"HKLM" ? HKEY_LOCAL_MACHINE
               : hive_name == L"HKCU" ? HKEY_CURRENT_USER
                                      : HKEY_USERS;
-  HKEY key = nullptr;
-  std::wstring sub = rest + tail;
-  if (RegOpenKeyExW(hive, sub.c_str(), 0, access, &key) != ERROR_SUCCESS) return nullptr;
-  return key;
+  const std::wstring sub = rest + tail;
+  return open(hive, sub.c_str(), access);
 }
 
 // The installer stores of every root, numbered after the roots.
@@ -119,20 +112,17 @@ void list_stores(walker& w) {
   for (std::size_t r = 0; r < w.roots.size(); ++r) {
     const std::string prefix = "UserData: " + std::to_string(r + 1) + "  ";
     if (!w.wow64) {
-      HKEY installer = open_root(w.roots[r], L"Installer", KEY_READ);
-      if (installer == nullptr) continue;
-      RegCloseKey(installer);
+      if (!open_root(w.roots[r], L"Installer", KEY_READ)) continue;
     }
     w.result.lines.push_back(prefix + std::to_string(++counter) + "  Installer");
-    HKEY user_data = open_root(w.roots[r], L"Installer\\UserData", w.access);
-    if (user_data == nullptr) continue;
-    std::vector<std::wstring> sids = names_of(user_data);
+    const unique_hkey user_data = open_root(w.roots[r], L"Installer\\UserData", w.access);
+    if (!user_data) continue;
+    std::vector<std::wstring> sids = names_of(user_data.get());
     if (!w.wow64) std::sort(sids.begin(), sids.end());
     for (const std::wstring& sid : sids) {
       w.result.lines.push_back(prefix + std::to_string(++counter) + "  Installer\\UserData\\" +
                                utf8(sid));
     }
-    RegCloseKey(user_data);
   }
 }
 
@@ -150,10 +140,8 @@ bare_walk_result bare_walk_native() {
 
 bare_walk_result bare_walk_wow64() {
   walker w{true, kRead64, {}, {}};
-  HKEY installer = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"installer", 0, kRead64, &installer) == ERROR_SUCCESS) {
+  if (open(HKEY_CLASSES_ROOT, L"installer", kRead64)) {
     if (is_wow64_root(HKEY_CLASSES_ROOT, L"installer")) add_root(w, L"HKCR");
-    RegCloseKey(installer);
   } else {
     w.result.lines.push_back("RegOpenKeyEx HKEY_CLASSES_ROOT\\Installer failed");
   }

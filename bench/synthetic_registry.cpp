@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "replay/unique_handle.h"
+
 namespace {
 
 constexpr wchar_t kBase[] = L"Software\\CorvaneBench";
@@ -11,11 +13,16 @@ constexpr wchar_t kSeeded[] = L"Software\\CorvaneBench\\Seeded";
 
 long g_created = 0;
 
-HKEY create(HKEY parent, const std::wstring& name) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+using replay::unique_hkey;
+
+// The created (or opened) key, or an empty owner when the registry refuses.
+unique_hkey create(HKEY parent, const std::wstring& name) {
+  unique_hkey key;
+  if (RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.receive(),
                       nullptr) == ERROR_SUCCESS) {
     ++g_created;
+  } else {
+    key.release();
   }
   return key;
 }
@@ -26,25 +33,21 @@ void set_text(HKEY key, const wchar_t* name, const std::wstring& text) {
 }
 
 void leaf(HKEY parent, const std::wstring& name) {
-  HKEY key = create(parent, name);
-  if (key == nullptr) return;
-  set_text(key, L"Path", L"C:\\Program Files\\Bench\\" + name + L".dll");
+  const unique_hkey key = create(parent, name);
+  if (!key) return;
+  set_text(key.get(), L"Path", L"C:\\Program Files\\Bench\\" + name + L".dll");
   DWORD flags = 1;
-  RegSetValueExW(key, L"Flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), 4);
-  RegCloseKey(key);
+  RegSetValueExW(key.get(), L"Flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), 4);
 }
 
 // A feature: four leaves and an Options key with one leaf (six keys, five of them leaves).
 void feature(HKEY parent, const std::wstring& name) {
-  HKEY key = create(parent, name);
-  if (key == nullptr) return;
-  for (int i = 0; i < 4; ++i) leaf(key, L"Setting" + std::to_wstring(i));
-  HKEY options = create(key, L"Options");
-  if (options != nullptr) {
-    leaf(options, L"Default");
-    RegCloseKey(options);
+  const unique_hkey key = create(parent, name);
+  if (!key) return;
+  for (int i = 0; i < 4; ++i) leaf(key.get(), L"Setting" + std::to_wstring(i));
+  if (const unique_hkey options = create(key.get(), L"Options"); options) {
+    leaf(options.get(), L"Default");
   }
-  RegCloseKey(key);
 }
 
 std::wstring two_digits(int n) {
@@ -56,19 +59,18 @@ void vendors(HKEY root, int count) {
     for (int p = 0; p < 25; ++p) {
       std::wstring product =
           std::wstring(kBase) + L"\\Vendor" + two_digits(v) + L"\\Product" + two_digits(p);
-      HKEY key = create(root, product);
-      if (key == nullptr) continue;
-      for (int f = 0; f < 40; ++f) feature(key, L"Feature" + two_digits(f));
-      RegCloseKey(key);
+      const unique_hkey key = create(root, product);
+      if (!key) continue;
+      for (int f = 0; f < 40; ++f) feature(key.get(), L"Feature" + two_digits(f));
     }
   }
 }
 
 void store(HKEY root, const std::wstring& installer, const std::wstring& codes_name) {
-  RegCloseKey(create(root, installer + L"\\" + codes_name + L"\\E3C7B0D549A216F48B2E194C7A3D0F65"));
-  RegCloseKey(create(root, installer + L"\\Products\\10E11A0C00000004800000000000001"));
-  RegCloseKey(create(root, installer + L"\\UserData\\S-1-5-18\\Components\\10000C0C"));
-  RegCloseKey(create(root, installer + L"\\UserData\\S-1-5-21-7-7-7-1001\\Products"));
+  create(root, installer + L"\\" + codes_name + L"\\E3C7B0D549A216F48B2E194C7A3D0F65");
+  create(root, installer + L"\\Products\\10E11A0C00000004800000000000001");
+  create(root, installer + L"\\UserData\\S-1-5-18\\Components\\10000C0C");
+  create(root, installer + L"\\UserData\\S-1-5-21-7-7-7-1001\\Products");
 }
 
 void installer_stores() {
@@ -79,21 +81,21 @@ void installer_stores() {
   // Looks like a store to a case-insensitive open only.
   store(HKEY_LOCAL_MACHINE, base + L"\\Vendor13\\Product02\\Installer", L"upgradecodes");
   // An Installer key without UpgradeCodes is no store.
-  RegCloseKey(create(HKEY_LOCAL_MACHINE, base + L"\\Vendor02\\Installer\\Products\\X"));
+  create(HKEY_LOCAL_MACHINE, base + L"\\Vendor02\\Installer\\Products\\X");
   store(HKEY_CURRENT_USER, base + L"\\Vendor01\\Installer", L"UpgradeCodes");
 }
 
 }  // namespace
 
 long seed_synthetic_registry() {
-  HKEY seeded = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSeeded, 0, KEY_READ, &seeded) == ERROR_SUCCESS) {
-    RegCloseKey(seeded);
+  unique_hkey seeded;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSeeded, 0, KEY_READ, seeded.receive()) == ERROR_SUCCESS) {
     return 0;
   }
+  seeded.release();
   vendors(HKEY_LOCAL_MACHINE, 20);
   vendors(HKEY_CURRENT_USER, 2);
   installer_stores();
-  RegCloseKey(create(HKEY_LOCAL_MACHINE, kSeeded));
+  create(HKEY_LOCAL_MACHINE, kSeeded);
   return g_created;
 }

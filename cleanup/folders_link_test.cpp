@@ -8,15 +8,17 @@
 #include <cstdlib>
 
 #include "cleanup/entry_walk.h"
-#include "cleanup/folder_fixture_test_util.h"
 #include "cleanup/folders.h"
-#include "cleanup/log_capture_test_util.h"
 #include "cleanup/tree_removal.h"
 #include "replay/unicode/unicode.h"
+#include "testing/files.h"
+#include "testing/log_capture.h"
+#include "testing/prefix.h"
+#include "testing/scratch_folder.h"
 
 namespace {
 
-using namespace folder_fixture;
+using namespace test_support;
 
 class PlantedLinkTest : public testing::Test {
  protected:
@@ -120,7 +122,7 @@ TEST_F(PlantedLinkTest, LinkOnTheWayFromTheShellFolderIsRefusedAndNamed) {
   EXPECT_FALSE(log.contains("Removed empty folder"));
   // A "{...}" folder that is a link is not one of ours: named, and left with its target.
   EXPECT_TRUE(log.contains("{cvlink}' is a link: nothing is removed through it !"));
-  EXPECT_TRUE(is_link(folder_fixture::shell_folder(CSIDL_COMMON_APPDATA) + L"\\{cvlink}"));
+  EXPECT_TRUE(is_link(test_support::shell_folder(CSIDL_COMMON_APPDATA) + L"\\{cvlink}"));
 }
 
 }  // namespace

@@ -13,15 +13,17 @@
 #include <vector>
 
 #include "cleanup/entry_walk.h"
-#include "cleanup/folder_fixture_test_util.h"
 #include "cleanup/folders.h"
-#include "cleanup/log_capture_test_util.h"
 #include "cleanup/tree_removal.h"
 #include "replay/unicode/unicode.h"
+#include "testing/files.h"
+#include "testing/log_capture.h"
+#include "testing/prefix.h"
+#include "testing/scratch_folder.h"
 
 namespace {
 
-using namespace folder_fixture;
+using namespace test_support;
 
 const wchar_t kSync[] = L"C:\\cvrace_sync";
 
@@ -132,7 +134,7 @@ TEST_F(PlantedLinkRaceTest, ProfileFolderSwappedBetweenCheckAndRemovalIsNotEnter
 // The client file is found in the "{...}" folder, which is then swapped for a link to another
 // folder holding a client file before the removal opens it: nothing of the target goes.
 TEST_F(PlantedLinkRaceTest, GuidFolderSwappedAfterTheClientFileCheckIsLeft) {
-  const std::wstring common = folder_fixture::shell_folder(CSIDL_COMMON_APPDATA);
+  const std::wstring common = test_support::shell_folder(CSIDL_COMMON_APPDATA);
   make_file(common + L"\\{cvrace}\\Corvane_Client.msi");
   make_file(common + L"\\{cvrace}\\own.txt");
   const std::string path = replay::to_narrow(common) + "\\{cvrace}";

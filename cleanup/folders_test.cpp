@@ -6,25 +6,23 @@
 
 #include <algorithm>
 
-#include "cleanup/folder_fixture_test_util.h"
-#include "cleanup/log_capture_test_util.h"
 #include "replay/unicode/unicode.h"
 #include "replay/unique_handle.h"
+#include "testing/files.h"
+#include "testing/log_capture.h"
+#include "testing/prefix.h"
+#include "testing/scratch_folder.h"
 
 namespace {
 
-using namespace folder_fixture;
+using namespace test_support;
 using lines = std::vector<std::string>;
 
 class FolderTest : public testing::Test {
  protected:
-  void SetUp() override {
-    wroot_ = scratch_folder(L"folders");
-    root_ = replay::to_narrow(wroot_);
-  }
-  void TearDown() override { remove_forced(wroot_); }
-  std::wstring wroot_;
-  std::string root_;
+  scratch_folder folder_{L"folders"};
+  const std::wstring wroot_ = folder_.path();
+  const std::string root_ = replay::to_narrow(wroot_);
 };
 
 TEST_F(FolderTest, RemoveFolderOnMissingFolderLogsOnlyThatItDoesNotExist) {
@@ -83,13 +81,13 @@ TEST_F(FolderTest, RemoveEmptyFolderCases) {
 
 TEST_F(FolderTest, RemoveEmptyFolderHeldOpenLogsTheError) {
   make_folder(wroot_ + L"\\held");
-  HANDLE held =
-      CreateFileW((wroot_ + L"\\held").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  replay::scoped_handle held(CreateFileW((wroot_ + L"\\held").c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ASSERT_TRUE(held);
   captured_log log;
   remove_empty_folder(root_ + "\\held");
-  CloseHandle(held);
+  held.reset();
   ASSERT_EQ(1u, log.lines().size());
   EXPECT_EQ(0u, log.lines()[0].text.find("Failed to remove empty folder '" + root_ +
                                          "\\held', GetLastError()="))

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include "cleanup/child_process_test_util.h"
-#include "cleanup/log_capture_test_util.h"
 #include "replay/unicode/unicode.h"
+#include "testing/child_process.h"
+#include "testing/log_capture.h"
+#include "testing/prefix.h"
+#include "testing/scratch_folder.h"
 
+using namespace test_support;
 namespace {
 
 using lines = std::vector<std::string>;

@@ -8,11 +8,15 @@
 #include <memory>
 #include <vector>
 
-#include "cleanup/child_process_test_util.h"
-#include "cleanup/log_capture_test_util.h"
 #include "cleanup/privilege_scope.h"
 #include "replay/unicode/unicode.h"
+#include "testing/child_process.h"
+#include "testing/log_capture.h"
+#include "testing/prefix.h"
+#include "testing/registry_seed.h"
+#include "testing/scratch_folder.h"
 
+using namespace test_support;
 namespace {
 
 constexpr DWORD kKilledExitCode = 255;
@@ -105,20 +109,14 @@ TEST_F(ProcessesTest, ParentOfTheKillerIsNeverEnded) {
 TEST_F(ProcessesTest, CloseProcessCutsLongNamesOnWindows2000) {
   const std::wstring probe = m_folder.place(L"process_killer", L"a", L"cvwin2k_probe.exe");
   const std::wstring log_path = m_folder.path() + L"\\close.log";
-  HKEY app = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\cvwin2k_probe.exe", 0,
-                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &app, nullptr));
-  const wchar_t version[] = L"win2k";
-  RegSetValueExW(app, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                 sizeof(version));
-  RegCloseKey(app);
+  const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\cvwin2k_probe.exe";
+  ASSERT_TRUE(set_string(HKEY_CURRENT_USER, 0, kAppDefaults, L"Version", L"win2k"));
   {
     child_process child(probe, L"close RavelinSuiteService.exe \"" + log_path + L"\"");
     ASSERT_TRUE(child.started());
     ASSERT_TRUE(child.wait(30000));
   }
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\cvwin2k_probe.exe");
+  delete_tree(HKEY_CURRENT_USER, 0, kAppDefaults);
 
   FILE* file = _wfopen(log_path.c_str(), L"r");
   ASSERT_NE(nullptr, file);

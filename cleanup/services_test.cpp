@@ -6,10 +6,12 @@
 
 #include <algorithm>
 
-#include "cleanup/log_capture_test_util.h"
 #include "cleanup/processes.h"
-#include "cleanup/service_test_util.h"
+#include "testing/child_process.h"
+#include "testing/log_capture.h"
+#include "testing/test_services.h"
 
+using namespace test_support;
 namespace {
 
 using lines = std::vector<std::string>;

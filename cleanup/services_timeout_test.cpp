@@ -2,11 +2,13 @@
 // ending the process and deleting the registration. Runs longer than 30 s; SERIAL.
 #include <gtest/gtest.h>
 
-#include "cleanup/log_capture_test_util.h"
 #include "cleanup/processes.h"
-#include "cleanup/service_test_util.h"
 #include "cleanup/services.h"
+#include "testing/child_process.h"
+#include "testing/log_capture.h"
+#include "testing/test_services.h"
 
+using namespace test_support;
 namespace {
 
 TEST(ServiceTimeoutTest, RemoveEndsAndUnregistersAServiceThatNeverStops) {

@@ -7,14 +7,17 @@
 #include <algorithm>
 #include <vector>
 
-#include "cleanup/child_process_test_util.h"
-#include "cleanup/folder_fixture_test_util.h"
 #include "cleanup/folders.h"
-#include "cleanup/log_capture_test_util.h"
 #include "replay/unicode/unicode.h"
 #include "replay/unique_handle.h"
+#include "testing/child_process.h"
+#include "testing/files.h"
+#include "testing/log_capture.h"
+#include "testing/scratch_folder.h"
 
 namespace {
+
+using namespace test_support;
 
 using lines = std::vector<std::string>;
 
@@ -60,12 +63,12 @@ TEST_F(TreeRemovalInUseTest, FilesInUseAreLeftToTheRestartAndTheRestGoes) {
   scratch_folder scratch;
   const std::wstring tree = scratch.path() + L"\\t";
   const std::wstring held = tree + L"\\data\\held.txt";
-  folder_fixture::make_file(held);
-  folder_fixture::make_file(tree + L"\\data\\other.txt");
-  folder_fixture::make_file(tree + L"\\a.txt");
-  folder_fixture::make_file(tree + L"\\ro.txt");
-  folder_fixture::set_read_only(tree + L"\\ro.txt", true);
-  folder_fixture::make_folder(tree + L"\\empty");
+  make_file(held);
+  make_file(tree + L"\\data\\other.txt");
+  make_file(tree + L"\\a.txt");
+  make_file(tree + L"\\ro.txt");
+  set_read_only(tree + L"\\ro.txt", true);
+  make_folder(tree + L"\\empty");
   const std::wstring image = scratch.place(L"file_holder", L"t\\bin", L"holder.exe");
   const child_process holder(image, L"\"" + held + L"\"");
   ASSERT_TRUE(holder.started());
@@ -90,10 +93,10 @@ TEST_F(TreeRemovalInUseTest, FilesInUseAreLeftToTheRestartAndTheRestGoes) {
   EXPECT_TRUE(image_at >= 0 && image_at < bin_at && bin_at < tree_at);
 
   for (const wchar_t* gone : {L"\\data\\other.txt", L"\\a.txt", L"\\ro.txt", L"\\empty"}) {
-    EXPECT_FALSE(folder_fixture::exists(tree + gone)) << replay::to_narrow(gone);
+    EXPECT_FALSE(exists(tree + gone)) << replay::to_narrow(gone);
   }
-  EXPECT_TRUE(folder_fixture::exists(held));
-  EXPECT_TRUE(folder_fixture::exists(image));
+  EXPECT_TRUE(exists(held));
+  EXPECT_TRUE(exists(image));
   EXPECT_TRUE(log.contains("'" + replay::to_narrow(held) +
                            "' is in use: it will be removed at the next restart"));
   EXPECT_TRUE(log.contains("'" + replay::to_narrow(image) +
@@ -110,7 +113,7 @@ TEST_F(TreeRemovalInUseTest, FilesInUseAreLeftToTheRestartAndTheRestGoes) {
 TEST_F(TreeRemovalInUseTest, TheProgramOfARegisteredServiceIsKept) {
   scratch_folder scratch;
   const std::wstring tree = scratch.path() + L"\\t";
-  folder_fixture::make_file(tree + L"\\a.txt");
+  make_file(tree + L"\\a.txt");
   const std::wstring image = scratch.place(L"test_service", L"t\\bin", L"kept_service.exe");
   const replay::scoped_service_handle manager(
       OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -133,7 +136,7 @@ TEST_F(TreeRemovalInUseTest, TheProgramOfARegisteredServiceIsKept) {
   DeleteService(service.get());
 
   EXPECT_TRUE(pending_deletions().empty());
-  EXPECT_TRUE(folder_fixture::exists(image));
+  EXPECT_TRUE(exists(image));
   EXPECT_TRUE(log.contains("'" + replay::to_narrow(image) +
                            "' is in use by a registered service: it is kept"));
   EXPECT_EQ("! Failed to remove folder '" + replay::to_narrow(tree) + "' !", log.texts().back());
@@ -145,7 +148,7 @@ TEST_F(TreeRemovalInUseTest, TheProgramOfARegisteredServiceIsKept) {
 // Nothing in use: nothing is scheduled.
 TEST_F(TreeRemovalInUseTest, NothingIsScheduledWhenEverythingGoes) {
   scratch_folder scratch;
-  folder_fixture::make_file(scratch.path() + L"\\t\\a.txt");
+  make_file(scratch.path() + L"\\t\\a.txt");
   captured_log log;
   EXPECT_TRUE(remove_folder(replay::to_narrow(scratch.path() + L"\\t")));
   EXPECT_TRUE(pending_deletions().empty());

@@ -5,17 +5,18 @@
 
 #include <boost/filesystem/exception.hpp>
 
-#include "cleanup/folder_fixture_test_util.h"
+#include "testing/files.h"
+#include "testing/prefix.h"
+#include "testing/scratch_folder.h"
 
 namespace {
 
-using namespace folder_fixture;
+using namespace test_support;
 
 class TreeRemovalTest : public testing::Test {
  protected:
-  void SetUp() override { root_ = scratch_folder(L"tree_removal"); }
-  void TearDown() override { remove_forced(root_); }
-  std::wstring root_;
+  scratch_folder folder_{L"tree_removal"};
+  const std::wstring root_ = folder_.path();
 };
 
 TEST_F(TreeRemovalTest, RemovesANestedTreeAndCountsEveryEntry) {

@@ -5,14 +5,16 @@
 
 #include <algorithm>
 
-#include "cleanup/folder_fixture_test_util.h"
 #include "cleanup/folders.h"
-#include "cleanup/log_capture_test_util.h"
 #include "replay/unicode/unicode.h"
+#include "testing/files.h"
+#include "testing/log_capture.h"
+#include "testing/prefix.h"
+#include "testing/scratch_folder.h"
 
 namespace {
 
-using namespace folder_fixture;
+using namespace test_support;
 
 const wchar_t kVirtualStore[] = L"\\AppData\\Local\\VirtualStore\\ProgramData\\Ravelins";
 const wchar_t kRoaming[] = L"\\AppData\\Roaming\\CvTestRavelins";

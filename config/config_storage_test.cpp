@@ -13,14 +13,16 @@
 #include "config/archive_text.h"
 #include "config/configuration_protection.h"
 #include "config/protected_file.h"
-#include "config/test_support.h"
 #include "replay/unique_handle.h"
+#include "testing/files.h"
+#include "testing/log_capture.h"
+#include "testing/scratch_folder.h"
+#include "testing/text.h"
 
 namespace config {
 namespace {
 
-using testing::ansi;
-using testing::file_exists;
+using test_support::ansi;
 
 products_impl products(std::vector<const wchar_t*> ids) {
   products_impl record;
@@ -48,8 +50,8 @@ replay::scoped_handle hold_open(const std::wstring& path) {
 
 class ConfigStorage : public ::testing::Test {
  protected:
-  testing::scratch_folder m_folder;
-  testing::log_capture m_log;
+  test_support::scratch_folder m_folder;
+  test_support::captured_log m_log;
   void SetUp() override { ASSERT_TRUE(CreateDirectoryW(m_folder.path(L"Suite").c_str(), nullptr)); }
 
   const std::wstring m_path = m_folder.path(L"Suite\\product.cfg");
@@ -79,7 +81,7 @@ TEST_F(ConfigStorage, SaveCreatesFoldersAndWritesTheProtectedText) {
   // Folders that do not exist yet, as on a machine without the suite.
   const std::wstring path = m_folder.path(L"Ravelins\\Suite\\product.cfg");
   config_storage::save(path, products({L"CVPRO", L"TOOLKIT"}));
-  EXPECT_FALSE(file_exists(path + L".new"));
+  EXPECT_FALSE(test_support::exists(path + L".new"));
   EXPECT_EQ(to_archive_text(products({L"CVPRO", L"TOOLKIT"})), read_protected_file(path));
   EXPECT_EQ(std::string::npos, read_raw_file(path).find("CVPRO"));  // not readable on disk
 
@@ -94,7 +96,7 @@ TEST_F(ConfigStorage, SaveReplacesAnExistingFile) {
   products_impl loaded;
   config_storage::load(m_path, loaded);
   EXPECT_EQ(ids({L"TOOLKIT"}), ids(loaded));
-  EXPECT_FALSE(file_exists(m_new));
+  EXPECT_FALSE(test_support::exists(m_new));
 }
 
 // An interrupted save left a complete ".new" file: it is the newest state and takes over.
@@ -110,7 +112,7 @@ TEST_F(ConfigStorage, NewFileWinsAndReplacesTheTarget) {
     products_impl loaded;
     config_storage::load(m_path, loaded);
     EXPECT_EQ(ids({L"TOOLKIT"}), ids(loaded));
-    EXPECT_FALSE(file_exists(m_new));
+    EXPECT_FALSE(test_support::exists(m_new));
     EXPECT_EQ(to_archive_text(products({L"TOOLKIT"})), read_protected_file(m_path));
   }
 }
@@ -144,7 +146,7 @@ TEST_F(ConfigStorage, CutNewFileLosesToAGoodTarget) {
     config_storage::load(m_path, loaded);
     EXPECT_EQ(ids({L"CVPRO", L"TOOLKIT"}), ids(loaded));
     EXPECT_EQ(good_bytes, stored_bytes());
-    EXPECT_FALSE(file_exists(m_new));
+    EXPECT_FALSE(test_support::exists(m_new));
     EXPECT_EQ(c.bytes, read_raw_file(m_damaged));
     EXPECT_TRUE(m_log.contains(3, "set aside"));
   }
@@ -154,7 +156,7 @@ TEST_F(ConfigStorage, DamagedNewFileAloneIsKeptAndReported) {
   write_raw_file(m_new, "not protected");
   expect_load_error<storage_error>("open", m_new);
   EXPECT_EQ("not protected", read_raw_file(m_new));
-  EXPECT_FALSE(file_exists(m_path));
+  EXPECT_FALSE(test_support::exists(m_path));
 }
 
 TEST_F(ConfigStorage, BothFilesDamagedFails) {
@@ -259,7 +261,7 @@ TEST_F(ConfigStorage, UnwritableRecordLeavesTheTargetAlone) {
     EXPECT_EQ(0u, std::string(error.what()).find(expected)) << error.what();
   }
   EXPECT_EQ(before, stored_bytes());
-  EXPECT_FALSE(file_exists(m_new));
+  EXPECT_FALSE(test_support::exists(m_new));
 }
 
 TEST_F(ConfigStorage, FolderThatCannotBeCreatedFails) {
@@ -272,7 +274,8 @@ TEST_F(ConfigStorage, FolderThatCannotBeCreatedFails) {
 TEST_F(ConfigStorage, UnopenableNewFileIsLoggedAndTargetKept) {
   config_storage::save(m_path, products({L"CVPRO"}));
   const std::string before = stored_bytes();
-  const std::string line = "config_storage::save(). Failed to open file: " + testing::utf8(m_path);
+  const std::string line =
+      "config_storage::save(). Failed to open file: " + test_support::utf8(m_path);
 
   write_raw_file(m_new, "held");
   {
@@ -331,7 +334,7 @@ TEST_F(ConfigStorage, FailedReplaceKeepsTargetAndNextLoadRecovers) {
   products_impl loaded;
   config_storage::load(m_path, loaded);
   EXPECT_EQ(ids({L"TOOLKIT"}), ids(loaded));
-  EXPECT_FALSE(file_exists(m_new));
+  EXPECT_FALSE(test_support::exists(m_new));
 }
 
 // The ".new" file was read but cannot replace product.cfg yet: the load still succeeds.
@@ -345,11 +348,11 @@ TEST_F(ConfigStorage, LoadSucceedsWhenTheTakeOverFails) {
     EXPECT_EQ(ids({L"TOOLKIT"}), ids(loaded));
     EXPECT_TRUE(m_log.contains(3, "Failed to replace"));
   }
-  EXPECT_TRUE(file_exists(m_new));
+  EXPECT_TRUE(test_support::exists(m_new));
   products_impl loaded;
   config_storage::load(m_path, loaded);
   EXPECT_EQ(ids({L"TOOLKIT"}), ids(loaded));
-  EXPECT_FALSE(file_exists(m_new));
+  EXPECT_FALSE(test_support::exists(m_new));
 }
 
 // A ".new" name planted as a hard link to another file (any account may make one in a folder
@@ -360,7 +363,7 @@ TEST_F(ConfigStorage, NewFilePlantedAsHardLinkIsNotWrittenThrough) {
   ASSERT_TRUE(CreateHardLinkW(m_new.c_str(), other.c_str(), nullptr));
   config_storage::save(m_path, products({L"CVPRO"}));
   EXPECT_EQ("keep", read_raw_file(other));
-  EXPECT_FALSE(file_exists(m_new));
+  EXPECT_FALSE(test_support::exists(m_new));
   products_impl loaded;
   config_storage::load(m_path, loaded);
   EXPECT_EQ(ids({L"CVPRO"}), ids(loaded));
@@ -376,7 +379,7 @@ class ConfigPlantedLinkTest : public ::testing::Test {
   static std::string victim(const std::wstring& name) {
     return read_raw_file(L"C:\\cvfilelinks_victims\\" + name);
   }
-  testing::log_capture m_log;
+  test_support::captured_log m_log;
 };
 
 // The save writes its own ".new" file in the link's place: the link's target is neither
@@ -385,7 +388,7 @@ TEST_F(ConfigPlantedLinkTest, SaveNeverWritesThroughANewLink) {
   const std::wstring path = L"C:\\cvfilelinks\\product.cfg";
   config_storage::save(path, products({L"CVPRO"}));
   EXPECT_EQ("keep cfg\n", victim(L"cfg.txt"));
-  EXPECT_FALSE(file_exists(path + L".new"));
+  EXPECT_FALSE(test_support::exists(path + L".new"));
   products_impl loaded;
   config_storage::load(path, loaded);
   EXPECT_EQ(ids({L"CVPRO"}), ids(loaded));
@@ -399,7 +402,7 @@ TEST_F(ConfigPlantedLinkTest, LoadNeverMovesANewLink) {
   config_storage::load(path, loaded);
   EXPECT_EQ(ids({L"CVPRO"}), ids(loaded));
   EXPECT_EQ("keep cfg2\n", victim(L"cfg2.txt"));
-  EXPECT_FALSE(file_exists(path + L".new.damaged"));
+  EXPECT_FALSE(test_support::exists(path + L".new.damaged"));
   EXPECT_TRUE(m_log.contains(3, "Failed to set aside unreadable file"));
 }
 

@@ -11,12 +11,15 @@
 #include "gtest/gtest.h"
 #include "msi_cleaner/packed_guid.h"
 #include "msi_cleaner/reg_delete_key_ex.h"
-#include "msi_cleaner/test_support.h"
 #include "msi_cleaner/wow64_process.h"
+#include "testing/log_capture.h"
+#include "testing/registry_seed.h"
+#include "testing/scratch_key.h"
+#include "testing/text.h"
 
 namespace {
 
-using msi_test::utf8;
+using test_support::utf8;
 
 const std::wstring kUpgradeCode = L"{5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056}";
 const std::wstring kProduct1 = L"{C0A11E01-0000-4000-8000-000000000001}";
@@ -102,32 +105,31 @@ class CleanInstallerDatabaseTest : public ::testing::Test {
 
   // Two root stores hold the upgrade code: HKCR (also found as HKLM\Software\Classes) and StoreA.
   void seed(REGSAM view) {
-    msi_test::set_string(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller), packed(kProduct1), L"",
-                         view);
-    msi_test::create_key(HKEY_CLASSES_ROOT,
-                         products_key(kClassesInstaller, kProduct1) + L"\\SourceList\\Media", view);
+    test_support::set_string(HKEY_CLASSES_ROOT, view, upgrade_key(kClassesInstaller),
+                             packed(kProduct1), L"");
+    test_support::create_key(HKEY_CLASSES_ROOT, view,
+                             products_key(kClassesInstaller, kProduct1) + L"\\SourceList\\Media");
     seed_store_a(view);
   }
 
   void seed_store_a(REGSAM view) {
-    using msi_test::create_key;
-    using msi_test::set_string;
     const std::wstring codes = upgrade_key(kStoreAInstaller);
     for (const std::wstring& product : {kProduct1, kProduct2, kProduct3}) {
-      set_string(HKEY_LOCAL_MACHINE, codes, packed(product), L"", view);
+      test_support::set_string(HKEY_LOCAL_MACHINE, view, codes, packed(product), L"");
     }
-    set_string(HKEY_LOCAL_MACHINE, codes, L"junk", L"", view);
-    create_key(HKEY_LOCAL_MACHINE, products_key(kStoreAInstaller, kProduct2), view);
-    create_key(HKEY_LOCAL_MACHINE,
-               products_key(kStoreAInstaller + L"\\UserData\\" + kSystemSid, kProduct1), view);
+    test_support::set_string(HKEY_LOCAL_MACHINE, view, codes, L"junk", L"");
+    test_support::create_key(HKEY_LOCAL_MACHINE, view, products_key(kStoreAInstaller, kProduct2));
+    test_support::create_key(
+        HKEY_LOCAL_MACHINE, view,
+        products_key(kStoreAInstaller + L"\\UserData\\" + kSystemSid, kProduct1));
     seed_components(view);
   }
 
   void seed_components(REGSAM view) {
-    using msi_test::set_string;
     auto component = [&](const std::wstring& sid, const std::wstring& code,
                          const std::wstring& product, const std::wstring& data) {
-      set_string(HKEY_LOCAL_MACHINE, component_key(sid, code), packed(product), data, view);
+      test_support::set_string(HKEY_LOCAL_MACHINE, view, component_key(sid, code), packed(product),
+                               data);
     };
     component(kSystemSid, kComponent1, kProduct1, stored(kDir + L"one.dll"));
     component(kUserSid, kComponent1, kProduct1, stored(kDir + L"one.dll"));
@@ -142,10 +144,10 @@ class CleanInstallerDatabaseTest : public ::testing::Test {
   }
 
   void seed_counters() {
-    msi_test::set_dword(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"one.dll", 1, 0);
-    msi_test::set_dword(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"five.dll", 5, 0);
-    msi_test::set_dword(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"zero.dll", 0, 0);
-    msi_test::set_dword(HKEY_LOCAL_MACHINE, kSharedDlls, truncated_long_path(), 7, 0);
+    test_support::set_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, kDir + L"one.dll", 1);
+    test_support::set_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, kDir + L"five.dll", 5);
+    test_support::set_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, kDir + L"zero.dll", 0);
+    test_support::set_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, truncated_long_path(), 7);
   }
 
   // What a 300-character buffer would make of the long key path.
@@ -153,22 +155,23 @@ class CleanInstallerDatabaseTest : public ::testing::Test {
 
   void remove_seed() {
     for (REGSAM view : {view_, static_cast<REGSAM>(wow64_ ? KEY_WOW64_32KEY : 0)}) {
-      msi_test::delete_tree(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller), view);
-      msi_test::delete_tree(HKEY_CLASSES_ROOT, products_key(kClassesInstaller, kProduct1), view);
+      test_support::delete_tree(HKEY_CLASSES_ROOT, view, upgrade_key(kClassesInstaller));
+      test_support::delete_tree(HKEY_CLASSES_ROOT, view,
+                                products_key(kClassesInstaller, kProduct1));
       for (const wchar_t* empty :
            {L"Installer\\UpgradeCodes", L"Installer\\Products", L"Installer"}) {
         RegDeleteKeyExW(HKEY_CLASSES_ROOT, empty, view, 0);  // only when empty
       }
-      msi_test::delete_tree(HKEY_LOCAL_MACHINE, L"Software\\CorvaneTest\\StoreA", view);
+      test_support::delete_tree(HKEY_LOCAL_MACHINE, view, L"Software\\CorvaneTest\\StoreA");
     }
     for (const std::wstring& name :
          {kDir + L"one.dll", kDir + L"five.dll", kDir + L"zero.dll", truncated_long_path()}) {
-      msi_test::delete_value(HKEY_LOCAL_MACHINE, kSharedDlls, name, 0);
+      test_support::delete_value(HKEY_LOCAL_MACHINE, 0, kSharedDlls, name);
     }
   }
 
   bool exists(HKEY root, const std::wstring& path) {
-    return msi_test::key_exists(root, path, view_);
+    return test_support::key_exists(root, view_, path);
   }
 
   bool wow64_ = false;
@@ -181,13 +184,13 @@ TEST_F(CleanInstallerDatabaseTest, RemovesTheProductFromEveryStore) {
     // A value name longer than the 300-character buffer, enumerated before the product codes: it
     // is passed over and the enumeration goes on. (The registry layer of the native variant
     // refuses to list names this long.)
-    msi_test::set_string(HKEY_LOCAL_MACHINE, upgrade_key(kStoreAInstaller), std::wstring(400, L'0'),
-                         L"", view_);
+    test_support::set_string(HKEY_LOCAL_MACHINE, view_, upgrade_key(kStoreAInstaller),
+                             std::wstring(400, L'0'), L"");
   }
   // Decoys in the 32-bit view (Wow6432Node). HKCR\Installer is one key shared by both views.
   if (wow64_) seed_store_a(KEY_WOW64_32KEY);
   seed_counters();
-  msi_test::log_capture log;
+  test_support::captured_log log;
 
   run_pass();
 
@@ -225,7 +228,7 @@ TEST_F(CleanInstallerDatabaseTest, RemovesTheProductFromEveryStore) {
   if (!wow64_) expected.push_back("  " + utf8(kDir) + "five.dll      is decremented to 4");
   expected.insert(expected.end(),
                   {"  " + utf8(kDir) + "one.dll", "  " + utf8(kDir) + "zero.dll", ""});
-  EXPECT_EQ(expected, log.lines());
+  EXPECT_EQ(expected, log.texts());
 
   EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller)));
   EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, products_key(kClassesInstaller, kProduct1)));
@@ -239,41 +242,41 @@ TEST_F(CleanInstallerDatabaseTest, RemovesTheProductFromEveryStore) {
 
   // The shared component stays with the other product's value only.
   const std::wstring shared = component_key(kSystemSid, kComponent2);
-  EXPECT_TRUE(msi_test::value_exists(HKEY_LOCAL_MACHINE, shared, packed(kOtherProduct), view_));
-  EXPECT_FALSE(msi_test::value_exists(HKEY_LOCAL_MACHINE, shared, packed(kProduct2), view_));
+  EXPECT_TRUE(test_support::value_exists(HKEY_LOCAL_MACHINE, view_, shared, packed(kOtherProduct)));
+  EXPECT_FALSE(test_support::value_exists(HKEY_LOCAL_MACHINE, view_, shared, packed(kProduct2)));
   // A key that is no packed GUID is left alone.
-  EXPECT_TRUE(msi_test::value_exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kNotAComponent),
-                                     packed(kProduct1), view_));
+  EXPECT_TRUE(test_support::value_exists(
+      HKEY_LOCAL_MACHINE, view_, component_key(kSystemSid, kNotAComponent), packed(kProduct1)));
 
   // Counters 1 and 0 were the last references; 5 drops by one where the key file was collected.
-  EXPECT_FALSE(msi_test::value_exists(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"one.dll", 0));
-  EXPECT_FALSE(msi_test::value_exists(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"zero.dll", 0));
+  EXPECT_FALSE(test_support::value_exists(HKEY_LOCAL_MACHINE, 0, kSharedDlls, kDir + L"one.dll"));
+  EXPECT_FALSE(test_support::value_exists(HKEY_LOCAL_MACHINE, 0, kSharedDlls, kDir + L"zero.dll"));
   EXPECT_EQ(wow64_ ? 5u : 4u,
-            msi_test::get_dword(HKEY_LOCAL_MACHINE, kSharedDlls, kDir + L"five.dll", 0));
-  EXPECT_EQ(7u, msi_test::get_dword(HKEY_LOCAL_MACHINE, kSharedDlls, truncated_long_path(), 0));
+            test_support::get_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, kDir + L"five.dll"));
+  EXPECT_EQ(7u, test_support::get_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, truncated_long_path()));
 
   if (wow64_) {
     const REGSAM v32 = KEY_WOW64_32KEY;
-    EXPECT_TRUE(msi_test::key_exists(HKEY_LOCAL_MACHINE, upgrade_key(kStoreAInstaller), v32));
+    EXPECT_TRUE(test_support::key_exists(HKEY_LOCAL_MACHINE, v32, upgrade_key(kStoreAInstaller)));
+    EXPECT_TRUE(test_support::key_exists(HKEY_LOCAL_MACHINE, v32,
+                                         products_key(kStoreAInstaller, kProduct2)));
     EXPECT_TRUE(
-        msi_test::key_exists(HKEY_LOCAL_MACHINE, products_key(kStoreAInstaller, kProduct2), v32));
-    EXPECT_TRUE(
-        msi_test::key_exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent1), v32));
-    EXPECT_TRUE(msi_test::value_exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent2),
-                                       packed(kProduct2), v32));
+        test_support::key_exists(HKEY_LOCAL_MACHINE, v32, component_key(kSystemSid, kComponent1)));
+    EXPECT_TRUE(test_support::value_exists(
+        HKEY_LOCAL_MACHINE, v32, component_key(kSystemSid, kComponent2), packed(kProduct2)));
   }
 }
 
 TEST_F(CleanInstallerDatabaseTest, WithoutRootStoresLogsOnlyTheHeadings) {
-  msi_test::log_capture log;
+  test_support::captured_log log;
   run_pass();
-  EXPECT_EQ(headings_only(wow64_), log.lines());
+  EXPECT_EQ(headings_only(wow64_), log.texts());
 }
 
 // The WOW64 variant checks its precondition in any prefix.
 TEST_F(CleanInstallerDatabaseTest, Wow64VariantWithoutRegDeleteKeyExCleansNothing) {
   seed(view_);
-  msi_test::log_capture log;
+  test_support::captured_log log;
   bind_reg_delete_key_ex();
   override_reg_delete_key_ex(nullptr);
   installer_cleaner cleaner;
@@ -282,38 +285,22 @@ TEST_F(CleanInstallerDatabaseTest, Wow64VariantWithoutRegDeleteKeyExCleansNothin
   const std::vector<std::string> expected = {
       "**** Cleaning Installation Database ****",
       "Error in GetProcAddress of function for work with registry", kRule50, ""};
-  EXPECT_EQ(expected, log.lines());
+  EXPECT_EQ(expected, log.texts());
   EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller)));
   EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent1)));
   EXPECT_EQ(nullptr, bound_reg_delete_key_ex());
 }
 
-// Sets the DACL of `path` (below HKLM, in `view`) from SDDL text; false when that fails.
-bool set_dacl(const std::wstring& path, const wchar_t* sddl, REGSAM view) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
-                                                            nullptr)) {
-    return false;
-  }
-  HKEY key = nullptr;
-  LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC | view, &key);
-  if (result == ERROR_SUCCESS) {
-    result = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
-    RegCloseKey(key);
-  }
-  LocalFree(descriptor);
-  return result == ERROR_SUCCESS;
-}
-
 // A store below a key the process may not read is never reached; the pass still runs to its end.
 TEST_F(CleanInstallerDatabaseTest, PassesOverKeysThatCannotBeOpened) {
   const std::wstring locked = L"Software\\CorvaneTest\\StoreA\\Locked";
-  msi_test::create_key(HKEY_LOCAL_MACHINE, upgrade_key(locked + L"\\Installer"), view_);
-  ASSERT_TRUE(set_dacl(locked, L"D:P(A;;0x40000;;;WD)", view_));  // WRITE_DAC only
-  msi_test::log_capture log;
+  test_support::create_key(HKEY_LOCAL_MACHINE, view_, upgrade_key(locked + L"\\Installer"));
+  ASSERT_TRUE(test_support::set_dacl(HKEY_LOCAL_MACHINE, view_, locked,
+                                     L"D:P(A;;0x40000;;;WD)"));  // WRITE_DAC only
+  test_support::captured_log log;
   run_pass();
-  EXPECT_EQ(headings_only(wow64_), log.lines());
-  EXPECT_TRUE(set_dacl(locked, L"D:P(A;;KA;;;WD)", view_));
+  EXPECT_EQ(headings_only(wow64_), log.texts());
+  EXPECT_TRUE(test_support::set_dacl(HKEY_LOCAL_MACHINE, view_, locked, L"D:P(A;;KA;;;WD)"));
   EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, upgrade_key(locked + L"\\Installer")));
 }
 
@@ -322,15 +309,15 @@ TEST_F(CleanInstallerDatabaseTest, PassesOverKeysThatCannotBeOpened) {
 TEST_F(CleanInstallerDatabaseTest, Wow64VariantPassesOverPathsLongerThanItsBuffers) {
   if (!wow64_) GTEST_SKIP() << "the WOW64 variant runs in the 64-bit prefix";
   const std::wstring deep = kStoreA + L"\\" + std::wstring(250, L'z');
-  msi_test::set_string(HKEY_LOCAL_MACHINE, upgrade_key(deep + L"\\Installer"), packed(kProduct1),
-                       L"", view_);
-  msi_test::log_capture log;
+  test_support::set_string(HKEY_LOCAL_MACHINE, view_, upgrade_key(deep + L"\\Installer"),
+                           packed(kProduct1), L"");
+  test_support::captured_log log;
   run_pass();
 
   std::vector<std::string> expected = headings_only(true);
   expected.insert(expected.begin() + 5,
                   {"Root: 1  HKLM\\" + utf8(deep), "UserData: 1  2  Installer"});
-  EXPECT_EQ(expected, log.lines());
+  EXPECT_EQ(expected, log.texts());
   EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, upgrade_key(deep + L"\\Installer")));
 }
 
@@ -341,9 +328,9 @@ LONG WINAPI refuse_upgrade_code(HKEY key, const wchar_t* subkey, REGSAM sam, DWO
 
 TEST_F(CleanInstallerDatabaseTest, Wow64VariantLogsAFailedUpgradeCodeDeletion) {
   if (!wow64_) GTEST_SKIP() << "the WOW64 variant runs in the 64-bit prefix";
-  msi_test::set_string(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller), packed(kProduct1), L"",
-                       view_);
-  msi_test::log_capture log;
+  test_support::set_string(HKEY_CLASSES_ROOT, view_, upgrade_key(kClassesInstaller),
+                           packed(kProduct1), L"");
+  test_support::captured_log log;
   bind_reg_delete_key_ex();
   override_reg_delete_key_ex(refuse_upgrade_code);
   installer_cleaner cleaner;
@@ -369,7 +356,7 @@ TEST_F(CleanInstallerDatabaseTest, Wow64VariantLogsAFailedUpgradeCodeDeletion) {
     expected.insert(expected.end(), {"", title, kRule49});
   }
   expected.push_back("");
-  EXPECT_EQ(expected, log.lines());
+  EXPECT_EQ(expected, log.texts());
   EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller)));
 }
 

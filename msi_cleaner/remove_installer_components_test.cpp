@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "msi_cleaner/test_support.h"
 #include "msi_cleaner/wow64_process.h"
+#include "testing/log_capture.h"
+#include "testing/registry_seed.h"
+#include "testing/scratch_key.h"
+#include "testing/text.h"
 
 namespace {
 
@@ -27,7 +30,7 @@ class RemoveInstallerComponentsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     view_ = is_wow64_process() ? KEY_WOW64_64KEY : 0;
-    had_user_data_ = msi_test::key_exists(HKEY_LOCAL_MACHINE, kUserData, view_);
+    had_user_data_ = test_support::key_exists(HKEY_LOCAL_MACHINE, view_, kUserData);
     remove_seed();
   }
 
@@ -38,25 +41,25 @@ class RemoveInstallerComponentsTest : public ::testing::Test {
 
   void remove_seed() {
     for (REGSAM view : {view_, static_cast<REGSAM>(view_ ? KEY_WOW64_32KEY : 0)}) {
-      msi_test::delete_tree(HKEY_LOCAL_MACHINE, kUserData + L"\\" + kSid1, view);
-      msi_test::delete_tree(HKEY_LOCAL_MACHINE, kUserData + L"\\" + kSid2, view);
+      test_support::delete_tree(HKEY_LOCAL_MACHINE, view, kUserData + L"\\" + kSid1);
+      test_support::delete_tree(HKEY_LOCAL_MACHINE, view, kUserData + L"\\" + kSid2);
     }
   }
 
   void key_path(const std::wstring& sid, const std::wstring& name, const std::wstring& path,
                 REGSAM view) {
-    msi_test::set_string(HKEY_LOCAL_MACHINE, component(sid, name),
-                         L"E3C7B0D549A216F48B2E194C7A3D0F65", path, view);
+    test_support::set_string(HKEY_LOCAL_MACHINE, view, component(sid, name),
+                             L"E3C7B0D549A216F48B2E194C7A3D0F65", path);
   }
 
   void seed(REGSAM view) {
     key_path(kSid1, L"RavelinTestK1", L"c:\\program files\\x\\ravelinlauncher.exe.bak", view);
     key_path(kSid1, L"RavelinTestK2", L"C:\\Program Files\\Other\\other.dll", view);
     key_path(kSid1, L"RavelinTestK3", L"C:\\Program Files\\Ravelin\\RavelinLauncher.exe", view);
-    msi_test::create_key(HKEY_LOCAL_MACHINE, component(kSid1, L"RavelinTestK3\\A"), view);
-    msi_test::create_key(HKEY_LOCAL_MACHINE, component(kSid1, L"RavelinTestK3\\B"), view);
+    test_support::create_key(HKEY_LOCAL_MACHINE, view, component(kSid1, L"RavelinTestK3\\A"));
+    test_support::create_key(HKEY_LOCAL_MACHINE, view, component(kSid1, L"RavelinTestK3\\B"));
     key_path(kSid1, L"RavelinTestK4", L"C?\\Program Files\\Ravelin\\RavelinLauncher.exe", view);
-    msi_test::create_key(HKEY_LOCAL_MACHINE, component(kSid1, L"RavelinTestK4\\A\\deep"), view);
+    test_support::create_key(HKEY_LOCAL_MACHINE, view, component(kSid1, L"RavelinTestK4\\A\\deep"));
     key_path(kSid2, L"RavelinTestK1", L"C:\\Ravelin\\RAVELINLAUNCHER.EXE", view);
     // Other products' files whose names merely end in the framework's file name.
     key_path(kSid1, L"RavelinTestK5", L"C:\\Program Files\\Other\\MyRavelinLauncher.exe", view);
@@ -67,7 +70,7 @@ class RemoveInstallerComponentsTest : public ::testing::Test {
   }
 
   bool exists(const std::wstring& sid, const std::wstring& name) {
-    return msi_test::key_exists(HKEY_LOCAL_MACHINE, component(sid, name), view_);
+    return test_support::key_exists(HKEY_LOCAL_MACHINE, view_, component(sid, name));
   }
 
   REGSAM view_ = 0;
@@ -77,7 +80,7 @@ class RemoveInstallerComponentsTest : public ::testing::Test {
 TEST_F(RemoveInstallerComponentsTest, RemovesComponentsWhoseKeyPathNamesTheFile) {
   seed(view_);
   if (view_ != 0) key_path(kSid1, L"RavelinTestK1", L"C:\\x\\RavelinLauncher.exe", KEY_WOW64_32KEY);
-  msi_test::log_capture log;
+  test_support::captured_log log;
 
   remove_installer_components_by_file(L"RavelinLauncher.exe");
 
@@ -90,7 +93,7 @@ TEST_F(RemoveInstallerComponentsTest, RemovesComponentsWhoseKeyPathNamesTheFile)
       kRemoved + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK1",
       kRemoved + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK6",
       kRemoved + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK7"};
-  EXPECT_EQ(expected, log.lines());
+  EXPECT_EQ(expected, log.texts());
   EXPECT_FALSE(exists(kSid1, L"RavelinTestK1"));
   EXPECT_FALSE(exists(kSid2, L"RavelinTestK1"));
   EXPECT_TRUE(exists(kSid1, L"RavelinTestK2"));
@@ -101,35 +104,26 @@ TEST_F(RemoveInstallerComponentsTest, RemovesComponentsWhoseKeyPathNamesTheFile)
   EXPECT_TRUE(exists(kSid1, L"RavelinTestK3\\B"));
   EXPECT_TRUE(exists(kSid1, L"RavelinTestK4\\A\\deep"));
   if (view_ != 0) {
-    EXPECT_TRUE(msi_test::key_exists(HKEY_LOCAL_MACHINE, component(kSid1, L"RavelinTestK1"),
-                                     KEY_WOW64_32KEY));
+    EXPECT_TRUE(test_support::key_exists(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY,
+                                         component(kSid1, L"RavelinTestK1")));
   }
 }
 
 TEST_F(RemoveInstallerComponentsTest, EmptyNameMatchesNothing) {
   seed(view_);
-  msi_test::log_capture log;
+  test_support::captured_log log;
   remove_installer_components_by_file(L"");
-  EXPECT_EQ(std::vector<std::string>{"Search Component  "}, log.lines());
+  EXPECT_EQ(std::vector<std::string>{"Search Component  "}, log.texts());
   EXPECT_TRUE(exists(kSid1, L"RavelinTestK1"));
   EXPECT_TRUE(exists(kSid1, L"RavelinTestK2"));
 }
 
 TEST_F(RemoveInstallerComponentsTest, WithoutUserDataLogsOnlyTheSearch) {
-  const std::wstring scratch = L"Software\\CorvaneTest\\MsiCleanerEmptyMachine";
-  msi_test::create_key(HKEY_CURRENT_USER, scratch, 0);
-  HKEY machine = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegOpenKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, KEY_ALL_ACCESS, &machine));
-  ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine));
-  {
-    msi_test::log_capture log;
-    remove_installer_components_by_file(L"RavelinLauncher.exe");
-    EXPECT_EQ(std::vector<std::string>{"Search Component RavelinLauncher.exe "}, log.lines());
-  }
-  RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-  RegCloseKey(machine);
-  msi_test::delete_tree(HKEY_CURRENT_USER, scratch, 0);
+  test_support::scratch_key machine(L"Software\\CorvaneTest\\MsiCleanerEmptyMachine");
+  ASSERT_TRUE(machine.redirect(HKEY_LOCAL_MACHINE));
+  test_support::captured_log log;
+  remove_installer_components_by_file(L"RavelinLauncher.exe");
+  EXPECT_EQ(std::vector<std::string>{"Search Component RavelinLauncher.exe "}, log.texts());
 }
 
 }  // namespace

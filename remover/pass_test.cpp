@@ -13,15 +13,15 @@
 
 #include "remover/temp_folder.h"
 #include "replay/log/log.h"
-#include "replay/log/test_capture.h"
+#include "testing/log_capture.h"
 
 namespace {
 
-using replay::testing::captured_line;
+using test_support::captured_line;
 
 // Records every line, then refuses the ones that stand between the pass's steps (the empty
 // lines, the search banner, the command-line line) by throwing, as a log that fails would.
-class refusing_capture : public replay::testing::capture {
+class refusing_capture : public test_support::capture {
  public:
   using capture::capture;
   void write(int level, const std::string& header, const std::string& text) override {

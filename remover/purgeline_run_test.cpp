@@ -13,48 +13,31 @@
 
 #include "corvane_version.h"
 #include "remover/temp_folder.h"
+#include "testing/child_process.h"
+#include "testing/files.h"
+#include "testing/prefix.h"
+#include "testing/text.h"
 
 namespace {
 
-std::string program_folder() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  return folder.substr(0, folder.rfind('\\') + 1);
+std::string log_path() {
+  return log_base_name() + ".log.txt";
 }
-
-std::string log_path() { return log_base_name() + ".log.txt"; }
 
 // Starts Purgeline with exactly this command-line text after the program name.
 DWORD run_purgeline(const std::string& arguments) {
-  std::string command = "\"" + program_folder() + "Purgeline.exe\"";
-  if (!arguments.empty()) command += " " + arguments;
-  std::vector<char> buffer(command.begin(), command.end());
-  buffer.push_back('\0');
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  const test_support::child_process purgeline(test_support::program_folder() + L"Purgeline.exe",
+                                              test_support::wide(arguments));
+  if (!purgeline.started()) {
     ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
     return 0xFFFFFFFF;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD exit_code = 0;
-  GetExitCodeProcess(process.hProcess, &exit_code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return exit_code;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return purgeline.wait_for_exit(INFINITE);
 }
 
 // The log's lines without their CRLF; the byte order mark is checked and dropped.
 std::vector<std::string> log_lines() {
-  std::string text = read_file(log_path());
+  std::string text = test_support::read_file(log_path());
   EXPECT_EQ(0u, text.rfind("\xEF\xBB\xBF", 0)) << "log must start with a byte order mark";
   text.erase(0, 3);
   EXPECT_EQ(std::string::npos, text.find("\xEF\xBB\xBF")) << "only one byte order mark";
@@ -89,7 +72,7 @@ struct run_case {
 };
 
 class PurgelineRunTest : public ::testing::TestWithParam<run_case> {
-protected:
+ protected:
   void SetUp() override { DeleteFileA(log_path().c_str()); }
   void TearDown() override { DeleteFileA(log_path().c_str()); }
 };

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 
-#include "cleanup/log_capture_test_util.h"
-#include "remover/registry_seed_test_util.h"
+#include "testing/log_capture.h"
+#include "testing/prefix.h"
+#include "testing/registry_seed.h"
 
 namespace {
 
-using namespace registry_seed;
+using namespace test_support;
+
 using lines = std::vector<std::string>;
 
 const wchar_t kCode[] = L"{5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056}";
@@ -24,27 +26,27 @@ std::string ascii(const std::wstring& text) {
 class SoftwareRegistryTest : public testing::Test {
  protected:
   void TearDown() override {
-    for (const std::wstring& entry : entries_) delete_tree(HKEY_LOCAL_MACHINE, uninstall(entry));
-    for (const auto& key : software_) delete_tree(key.first, L"Software\\" + key.second);
+    for (const std::wstring& entry : entries_) delete_tree(HKEY_LOCAL_MACHINE, 0, uninstall(entry));
+    for (const auto& key : software_) delete_tree(key.first, 0, L"Software\\" + key.second);
   }
   void entry(const std::wstring& name, const wchar_t* display) {
     entries_.push_back(name);
-    create_key(HKEY_LOCAL_MACHINE, uninstall(name) + L"\\Sub");
-    if (display) set_string(HKEY_LOCAL_MACHINE, uninstall(name), L"DisplayName", display);
+    create_key(HKEY_LOCAL_MACHINE, 0, uninstall(name) + L"\\Sub");
+    if (display) set_string(HKEY_LOCAL_MACHINE, 0, uninstall(name), L"DisplayName", display);
   }
   void product_entry(const wchar_t* code) {
     entry(L"Corvane", L"Corvane");
-    if (code) set_string(HKEY_LOCAL_MACHINE, uninstall(L"Corvane"), L"Product Code", code);
+    if (code) set_string(HKEY_LOCAL_MACHINE, 0, uninstall(L"Corvane"), L"Product Code", code);
   }
   void software(HKEY root, const std::wstring& name) {
     software_.emplace_back(root, name);
-    create_key(root, L"Software\\" + name + L"\\Settings");
+    create_key(root, 0, L"Software\\" + name + L"\\Settings");
   }
   bool has_entry(const std::wstring& name) {
-    return key_exists(HKEY_LOCAL_MACHINE, uninstall(name));
+    return key_exists(HKEY_LOCAL_MACHINE, 0, uninstall(name));
   }
   bool has_software(HKEY root, const std::wstring& name) {
-    return key_exists(root, L"Software\\" + name);
+    return key_exists(root, 0, L"Software\\" + name);
   }
   std::vector<std::wstring> entries_;
   std::vector<std::pair<HKEY, std::wstring>> software_;
@@ -126,7 +128,7 @@ TEST_F(SoftwareRegistryTest, EmptyProductCodeSelectsNothingByCode) {
 TEST_F(SoftwareRegistryTest, FailedPhaseOneDeletionStopsPhaseOne) {
   product_entry(kCode);
   entry(L"Corvane Toolbar", nullptr);
-  lock_key(HKEY_LOCAL_MACHINE, uninstall(L"Corvane Toolbar"));
+  lock_key(HKEY_LOCAL_MACHINE, 0, uninstall(L"Corvane Toolbar"));
   entry(kCode, L"Other Name");
   captured_log log;
   clean_software_registry(L"Corvane");
@@ -139,7 +141,7 @@ TEST_F(SoftwareRegistryTest, FailedPhaseOneDeletionStopsPhaseOne) {
 
 TEST_F(SoftwareRegistryTest, FailedMachineDeletionLeavesTheUserPassIntact) {
   software(HKEY_LOCAL_MACHINE, L"Corvane");
-  lock_key(HKEY_LOCAL_MACHINE, L"Software\\Corvane\\Settings");
+  lock_key(HKEY_LOCAL_MACHINE, 0, L"Software\\Corvane\\Settings");
   software(HKEY_LOCAL_MACHINE, L"corvane2");  // sorts after it: not visited
   software(HKEY_CURRENT_USER, L"CORVANE");
   captured_log log;

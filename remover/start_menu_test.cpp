@@ -4,15 +4,17 @@
 
 #include <algorithm>
 
-#include "cleanup/folder_fixture_test_util.h"
-#include "cleanup/log_capture_test_util.h"
-#include "remover/registry_seed_test_util.h"
 #include "replay/unicode/unicode.h"
+#include "testing/files.h"
+#include "testing/log_capture.h"
+#include "testing/prefix.h"
+#include "testing/registry_seed.h"
+#include "testing/scratch_folder.h"
 
 namespace {
 
-using namespace registry_seed;
-using namespace folder_fixture;
+using namespace test_support;
+
 using lines = std::vector<std::string>;
 
 const wchar_t kShellFolders[] =
@@ -24,18 +26,16 @@ class StartMenuTest : public testing::Test {
   void SetUp() override {
     saved_common_ = saved(HKEY_LOCAL_MACHINE, L"Common Programs");
     saved_user_ = saved(HKEY_CURRENT_USER, L"Programs");
-    const std::wstring root = scratch_folder(L"start_menu");
-    common_ = root + L"\\common";
-    user_ = root + L"\\user";
-    set_string(HKEY_LOCAL_MACHINE, kShellFolders, L"Common Programs", common_);
-    set_string(HKEY_CURRENT_USER, kShellFolders, L"Programs", user_);
+    common_ = folder_.path(L"common");
+    user_ = folder_.path(L"user");
+    set_string(HKEY_LOCAL_MACHINE, 0, kShellFolders, L"Common Programs", common_);
+    set_string(HKEY_CURRENT_USER, 0, kShellFolders, L"Programs", user_);
     common_narrow_ = replay::to_narrow(common_);
     user_narrow_ = replay::to_narrow(user_);
   }
   void TearDown() override {
     restore(HKEY_LOCAL_MACHINE, L"Common Programs", saved_common_);
     restore(HKEY_CURRENT_USER, L"Programs", saved_user_);
-    remove_forced(common_ + L"\\..");
   }
   static std::pair<bool, std::wstring> saved(HKEY root, const wchar_t* name) {
     wchar_t buffer[1024] = {};
@@ -46,11 +46,12 @@ class StartMenuTest : public testing::Test {
   }
   static void restore(HKEY root, const wchar_t* name, const std::pair<bool, std::wstring>& value) {
     if (value.first) {
-      set_string(root, kShellFolders, name, value.second);
+      set_string(root, 0, kShellFolders, name, value.second);
     } else {
-      delete_value(root, kShellFolders, name);
+      delete_value(root, 0, kShellFolders, name);
     }
   }
+  scratch_folder folder_{L"start_menu"};
   std::pair<bool, std::wstring> saved_common_, saved_user_;
   std::wstring common_, user_;
   std::string common_narrow_, user_narrow_;
@@ -83,7 +84,7 @@ TEST_F(StartMenuTest, RemovesTheProductFoldersOfBothStartMenus) {
 }
 
 TEST_F(StartMenuTest, MissingShellFolderValueSkipsThatScope) {
-  delete_value(HKEY_LOCAL_MACHINE, kShellFolders, L"Common Programs");
+  delete_value(HKEY_LOCAL_MACHINE, 0, kShellFolders, L"Common Programs");
   make_file(user_ + L"\\Corvane\\a.lnk");
   captured_log log;
   remove_start_menu_shortcuts("Corvane", "Ravelins");

@@ -2,13 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "cleanup/log_capture_test_util.h"
-#include "remover/registry_seed_test_util.h"
 #include "replay/registry2/errors.h"
+#include "testing/log_capture.h"
+#include "testing/prefix.h"
+#include "testing/registry_seed.h"
 
 namespace {
 
-using namespace registry_seed;
+using namespace test_support;
+
 using lines = std::vector<std::string>;
 
 const char kFoundPrefix[] =
@@ -42,15 +44,15 @@ INSTANTIATE_TEST_SUITE_P(
 class UninstallRecordTest : public testing::Test {
  protected:
   void TearDown() override {
-    for (const std::wstring& entry : entries_) delete_tree(HKEY_LOCAL_MACHINE, uninstall(entry));
+    for (const std::wstring& entry : entries_) delete_tree(HKEY_LOCAL_MACHINE, 0, uninstall(entry));
   }
   void entry(const std::wstring& name, const wchar_t* display, const wchar_t* version,
              const wchar_t* location) {
     entries_.push_back(name);
-    create_key(HKEY_LOCAL_MACHINE, uninstall(name));
-    if (display) set_string(HKEY_LOCAL_MACHINE, uninstall(name), L"DisplayName", display);
-    if (version) set_string(HKEY_LOCAL_MACHINE, uninstall(name), L"DisplayVersion", version);
-    if (location) set_string(HKEY_LOCAL_MACHINE, uninstall(name), L"InstallLocation", location);
+    create_key(HKEY_LOCAL_MACHINE, 0, uninstall(name));
+    if (display) set_string(HKEY_LOCAL_MACHINE, 0, uninstall(name), L"DisplayName", display);
+    if (version) set_string(HKEY_LOCAL_MACHINE, 0, uninstall(name), L"DisplayVersion", version);
+    if (location) set_string(HKEY_LOCAL_MACHINE, 0, uninstall(name), L"InstallLocation", location);
   }
   std::vector<std::wstring> entries_;
 };
@@ -109,7 +111,7 @@ TEST_F(UninstallRecordTest, LocationAndVersionMayComeFromDifferentEntries) {
 
 TEST_F(UninstallRecordTest, NoMatchingEntryLogsOnlyTheAttention) {
   entry(L"CvTestWrongType", nullptr, nullptr, nullptr);
-  set_dword(HKEY_LOCAL_MACHINE, uninstall(L"CvTestWrongType"), L"DisplayName", 1);
+  set_dword(HKEY_LOCAL_MACHINE, 0, uninstall(L"CvTestWrongType"), L"DisplayName", 1);
   entry(L"CvTestLong", (std::wstring(300, L'x')).c_str(), nullptr, nullptr);
   product_uninstall_record record("Corvane");
   captured_log log;

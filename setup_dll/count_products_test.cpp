@@ -10,12 +10,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "setup_dll/module.h"
-#include "setup_dll/test_support.h"
+
+#include "testing/files.h"
+#include "testing/registry_seed.h"
+#include "testing/scratch_key.h"
+#include "testing/text.h"
 
 namespace {
+
+using namespace test_support;
 
 const wchar_t kScratch[] = L"Software\\CorvaneTest\\setupmate_count_products";
 const wchar_t kPlugin[] = L"Software\\Ravelins\\RediroZiredodOravez";
@@ -23,14 +30,7 @@ const wchar_t kPlugins[] = L"Software\\Ravelins\\RediroZiredodOravez\\Registered
 
 // Leaves the key readable by no one; DELETE and WRITE_DAC stay so the fixture can clean up.
 void deny_reading(HKEY root, const std::wstring& path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;0x50000;;;WD)", 1,
-                                                                   &descriptor, nullptr));
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(root, path.c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
-  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
-  RegCloseKey(key);
-  LocalFree(descriptor);
+  EXPECT_TRUE(set_dacl(root, 0, path, L"D:P(A;;0x50000;;;WD)"));
 }
 
 std::string read_module_log() {
@@ -50,20 +50,18 @@ class CountProductsTest : public testing::Test {
   }
 
   void SetUp() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-    create_key(HKEY_CURRENT_USER, kScratch);
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kScratch, 0, KEY_ALL_ACCESS, &m_scratch),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_scratch), ERROR_SUCCESS);
+    m_key = std::make_unique<scratch_key>(kScratch);
+    m_scratch = m_key->get();
+    ASSERT_TRUE(m_key->redirect(HKEY_CURRENT_USER));
   }
   void TearDown() override {
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    m_key->restore();
     RegDeleteKeyW(m_scratch, kPlugins);  // a key left unreadable
-    RegCloseKey(m_scratch);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+    m_key.reset();
   }
 
-  HKEY m_scratch = nullptr;
+  std::unique_ptr<scratch_key> m_key;
+  HKEY m_scratch = nullptr;  // the scratch key's own handle
 };
 
 TEST_F(CountProductsTest, ModuleNamesComeFromTheStringTable) {
@@ -76,15 +74,15 @@ TEST_F(CountProductsTest, ModuleNamesComeFromTheStringTable) {
 
 TEST_F(CountProductsTest, MissingKeysMeanNoUser) {
   EXPECT_EQ(count_products(product_scope::current_user), 0);  // no Software\Ravelins at all
-  create_key(m_scratch, kPlugin);
+  EXPECT_TRUE(create_key(m_scratch, 0, kPlugin));
   EXPECT_EQ(count_products(product_scope::current_user), 0);  // no Registered Plugins
-  create_key(m_scratch, kPlugins);
+  EXPECT_TRUE(create_key(m_scratch, 0, kPlugins));
   EXPECT_EQ(count_products(product_scope::current_user), 0);  // an empty list
 }
 
 TEST_F(CountProductsTest, CountsTheRegisteredProducts) {
-  create_key(m_scratch, std::wstring(kPlugins) + L"\\Corvane");
-  create_key(m_scratch, std::wstring(kPlugins) + L"\\Corvane Mail");
+  EXPECT_TRUE(create_key(m_scratch, 0, std::wstring(kPlugins) + L"\\Corvane"));
+  EXPECT_TRUE(create_key(m_scratch, 0, std::wstring(kPlugins) + L"\\Corvane Mail"));
   EXPECT_EQ(count_products(product_scope::current_user), 2);
   const std::string line = "[" + std::to_string(GetCurrentProcessId()) +
                            "] Rediro Ziredod oravez is installed in 2 product(s)\r\n";
@@ -92,7 +90,7 @@ TEST_F(CountProductsTest, CountsTheRegisteredProducts) {
 }
 
 TEST_F(CountProductsTest, AnUnreadableListMeansInUse) {
-  create_key(m_scratch, kPlugins);
+  EXPECT_TRUE(create_key(m_scratch, 0, kPlugins));
   deny_reading(m_scratch, kPlugins);
   EXPECT_NE(count_products(product_scope::current_user), 0);
   EXPECT_NE(read_module_log().find("Cannot read the products that use Rediro Ziredod oravez"),
@@ -115,7 +113,8 @@ class OtherUsersTest : public CountProductsTest {
 };
 
 TEST_F(OtherUsersTest, TheirProductsCountForTheMachineOnly) {
-  create_key(HKEY_USERS, std::wstring(kOtherUser) + L"\\" + kPlugins + L"\\Corvane Mail");
+  EXPECT_TRUE(
+      create_key(HKEY_USERS, 0, std::wstring(kOtherUser) + L"\\" + kPlugins + L"\\Corvane Mail"));
   EXPECT_EQ(count_products(product_scope::current_user), 0);
   EXPECT_EQ(count_products(product_scope::all_users), 1);
   EXPECT_NE(read_module_log().find("] Rediro Ziredod oravez is installed in 1 product(s) of the "
@@ -123,13 +122,13 @@ TEST_F(OtherUsersTest, TheirProductsCountForTheMachineOnly) {
             std::string::npos)
       << read_module_log();
   // The current user's own products are counted once.
-  create_key(m_scratch, std::wstring(kPlugins) + L"\\Corvane");
+  EXPECT_TRUE(create_key(m_scratch, 0, std::wstring(kPlugins) + L"\\Corvane"));
   EXPECT_EQ(count_products(product_scope::all_users), 1);
 }
 
 TEST_F(OtherUsersTest, AnUnreadableHiveMeansInUse) {
-  create_key(HKEY_USERS, std::wstring(kOtherUser) + L"\\Software");
-  create_key(HKEY_USERS, std::wstring(kUnreadableUser) + L"\\" + kPlugins);
+  EXPECT_TRUE(create_key(HKEY_USERS, 0, std::wstring(kOtherUser) + L"\\Software"));
+  EXPECT_TRUE(create_key(HKEY_USERS, 0, std::wstring(kUnreadableUser) + L"\\" + kPlugins));
   deny_reading(HKEY_USERS, std::wstring(kUnreadableUser) + L"\\" + kPlugins);
   EXPECT_EQ(count_products(product_scope::current_user), 0);
   EXPECT_EQ(count_products(product_scope::all_users), -1);

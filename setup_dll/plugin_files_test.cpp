@@ -10,13 +10,19 @@
 #include <memory>
 #include <string>
 
-#include "cleanup/child_process_test_util.h"
 #include "replay/unique_handle.h"
 #include "setup_dll/module.h"
 #include "setup_dll/registration_proof.h"
-#include "setup_dll/test_support.h"
+
+#include "testing/files.h"
+#include "testing/registry_seed.h"
+#include "testing/scratch_folder.h"
+#include "testing/scratch_key.h"
+#include "testing/text.h"
 
 namespace {
+
+using namespace test_support;
 
 const wchar_t kScratch[] = L"Software\\CorvaneTest\\setupmate_plugin_files";
 const wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
@@ -26,13 +32,7 @@ std::string module_log() {
 }
 
 void write_file(const std::wstring& path) {
-  replay::scoped_handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(file.is_valid()) << narrow(path);
-}
-
-bool exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  ASSERT_TRUE(make_file(path, "")) << utf8(path);
 }
 
 class PluginFilesTest : public testing::Test {
@@ -44,33 +44,29 @@ class PluginFilesTest : public testing::Test {
     m_folder = std::make_unique<scratch_folder>();
     m_dir = m_folder->path() + L"\\";
     ASSERT_TRUE(CreateDirectoryW((m_dir + L"x64").c_str(), nullptr));
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-    create_key(HKEY_CURRENT_USER, std::wstring(kScratch) + L"\\" + kSharedDlls);
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kScratch, 0, KEY_ALL_ACCESS, m_scratch.receive()),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_scratch.get()), ERROR_SUCCESS);
+    m_scratch = std::make_unique<scratch_key>(kScratch);
+    ASSERT_TRUE(create_key(m_scratch->get(), 0, kSharedDlls));
+    ASSERT_TRUE(m_scratch->redirect(HKEY_LOCAL_MACHINE));
   }
   void TearDown() override {
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     m_scratch.reset();
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
     m_folder.reset();
   }
 
   void set_shared_dll(const std::wstring& path) {
     DWORD count = 1;
-    ASSERT_EQ(RegSetKeyValueW(m_scratch.get(), kSharedDlls, path.c_str(), REG_DWORD, &count,
+    ASSERT_EQ(RegSetKeyValueW(m_scratch->get(), kSharedDlls, path.c_str(), REG_DWORD, &count,
                               sizeof(count)),
               ERROR_SUCCESS);
   }
   bool shared_dll_exists(const std::wstring& path) {
-    return RegGetValueW(m_scratch.get(), kSharedDlls, path.c_str(), RRF_RT_ANY, nullptr, nullptr,
+    return RegGetValueW(m_scratch->get(), kSharedDlls, path.c_str(), RRF_RT_ANY, nullptr, nullptr,
                         nullptr) == ERROR_SUCCESS;
   }
 
   std::unique_ptr<scratch_folder> m_folder;
   std::wstring m_dir;
-  replay::unique_hkey m_scratch;
+  std::unique_ptr<scratch_key> m_scratch;
 };
 
 TEST_F(PluginFilesTest, RemovesListedFilesOfBothFoldersAndTheirCounters) {
@@ -90,17 +86,17 @@ TEST_F(PluginFilesTest, RemovesListedFilesOfBothFoldersAndTheirCounters) {
 
   const std::string log = module_log();
   for (const wchar_t* name : {L"a.dll", L"x64\\a.dll"}) {
-    EXPECT_FALSE(exists(m_dir + name)) << narrow(name);
-    EXPECT_FALSE(shared_dll_exists(m_dir + name)) << narrow(name);
-    EXPECT_NE(log.find("]    " + narrow(m_dir + name) + " removed\r\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("] Regsvr32 for " + narrow(m_dir + name) + " completed (exit code: "),
+    EXPECT_FALSE(exists(m_dir + name)) << utf8(name);
+    EXPECT_FALSE(shared_dll_exists(m_dir + name)) << utf8(name);
+    EXPECT_NE(log.find("]    " + utf8(m_dir + name) + " removed\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("] Regsvr32 for " + utf8(m_dir + name) + " completed (exit code: "),
               std::string::npos)
         << log;
   }
   EXPECT_FALSE(shared_dll_exists(m_dir + L"missing.dll"));
   EXPECT_EQ(log.find("missing.dll completed"), std::string::npos) << log;
   EXPECT_TRUE(exists(m_dir + L"held.dll"));
-  EXPECT_NE(log.find("] FAILED TO remove '" + narrow(m_dir) + "held.dll': 32 !\r\n"),
+  EXPECT_NE(log.find("] FAILED TO remove '" + utf8(m_dir) + "held.dll': 32 !\r\n"),
             std::string::npos)
       << log;
   EXPECT_FALSE(exists(m_dir + L"x64"));
@@ -121,7 +117,7 @@ TEST_F(PluginFilesTest, AFileWhoseExistenceCannotBeToldKeepsItsCounter) {
 
   EXPECT_TRUE(shared_dll_exists(unknown_dir + L"a.dll"));
   EXPECT_TRUE(exists(m_dir + L"a.dll"));
-  EXPECT_NE(module_log().find("Cannot tell whether '" + narrow(unknown_dir) +
+  EXPECT_NE(module_log().find("Cannot tell whether '" + utf8(unknown_dir) +
                               "a.dll' exists (123): it and its SharedDLLs value are kept\r\n"),
             std::string::npos)
       << module_log();
@@ -141,7 +137,7 @@ TEST_F(PluginFilesTest, ARelativeDirRemovesNothing) {
 
   for (const wchar_t* dir : {L"x64\\", L"\\", L"C:x64\\"}) {
     remove_listed_files(L"DIR=" + std::wstring(dir) + L";FILES=a.dll;");
-    EXPECT_NE(module_log().find("] DIR '" + narrow(dir) +
+    EXPECT_NE(module_log().find("] DIR '" + utf8(dir) +
                                 "' is not an absolute path: no file is removed\r\n"),
               std::string::npos)
         << module_log();
@@ -168,7 +164,7 @@ TEST_F(PluginFilesTest, AListedNameThatIsNotAPlainFileNameIsSkipped) {
                               "it is skipped\r\n"),
             std::string::npos)
       << module_log();
-  EXPECT_NE(module_log().find("] ATTENTION: '" + narrow(m_dir) +
+  EXPECT_NE(module_log().find("] ATTENTION: '" + utf8(m_dir) +
                               "outside.dll' in FILES is not a plain file name: it is skipped\r\n"),
             std::string::npos)
       << module_log();
@@ -177,11 +173,11 @@ TEST_F(PluginFilesTest, AListedNameThatIsNotAPlainFileNameIsSkipped) {
 
 TEST(AbsolutePathTest, NeedsADriveOrUncRoot) {
   for (const wchar_t* dir : {L"C:\\P\\", L"z:\\", L"\\\\server\\share\\P\\"}) {
-    EXPECT_TRUE(is_absolute_path(dir)) << narrow(dir);
+    EXPECT_TRUE(is_absolute_path(dir)) << utf8(dir);
   }
   for (const wchar_t* dir :
        {L"", L"P\\", L"\\P\\", L"C:P\\", L"C:", L"1:\\P\\", L"\\\\", L"\\\\\\x"}) {
-    EXPECT_FALSE(is_absolute_path(dir)) << narrow(dir);
+    EXPECT_FALSE(is_absolute_path(dir)) << utf8(dir);
   }
 }
 
@@ -189,14 +185,14 @@ class RegistrationProofTest : public PluginFilesTest {};
 
 TEST_F(RegistrationProofTest, OnlyAnExistingNamedKeyProvesTheRegistration) {
   const std::wstring proof = L"CLSID\\{6E0F4C2A-8B1D-4C55-9A3E-1F2B3C4D5E6F}";
-  create_key(HKEY_CLASSES_ROOT, proof);
+  EXPECT_TRUE(create_key(HKEY_CLASSES_ROOT, 0, proof));
   struct {
     std::wstring subkey;
     UINT result;
     std::string line;
   } const cases[] = {
       {proof, ERROR_SUCCESS,
-       "] regsvr32 failed, but 'HKEY_CLASSES_ROOT\\" + narrow(proof) +
+       "] regsvr32 failed, but 'HKEY_CLASSES_ROOT\\" + utf8(proof) +
            "' is there, so we assume that dll is registered\r\n"},
       // The empty name would open HKEY_CLASSES_ROOT itself.
       {L"", ERROR_INSTALL_FAILURE, "] regsvr32 failed, and 'HKEY_CLASSES_ROOT\\' is not found\r\n"},
@@ -205,7 +201,7 @@ TEST_F(RegistrationProofTest, OnlyAnExistingNamedKeyProvesTheRegistration) {
        "is not found\r\n"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(check_registration(c.subkey), c.result) << narrow(c.subkey);
+    EXPECT_EQ(check_registration(c.subkey), c.result) << utf8(c.subkey);
     EXPECT_NE(module_log().find(c.line), std::string::npos) << c.line;
   }
   RegDeleteKeyW(HKEY_CLASSES_ROOT, proof.c_str());

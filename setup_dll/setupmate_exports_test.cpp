@@ -8,12 +8,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
-#include "replay/log/test_folder.h"
-#include "setup_dll/test_support.h"
+#include "replay/unique_handle.h"
+#include "testing/files.h"
+#include "testing/prefix.h"
+#include "testing/registry_seed.h"
+#include "testing/scratch_key.h"
+#include "testing/text.h"
 
 namespace {
+
+using namespace test_support;
 
 using custom_action = UINT(__stdcall*)(MSIHANDLE);
 
@@ -28,32 +35,30 @@ std::wstring module_log_path() {
 class SetupmateExportsTest : public testing::Test {
  protected:
   void SetUp() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-    create_key(HKEY_CURRENT_USER, kScratch);
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kScratch, 0, KEY_ALL_ACCESS, &m_scratch),
-              ERROR_SUCCESS);
+    m_key = std::make_unique<scratch_key>(kScratch);
+    m_scratch = m_key->get();
     // The DLL is loaded before HKEY_CURRENT_USER is redirected, as its folders come from it.
-    m_dll = LoadLibraryW((program_folder() + L"Setupmate.dll").c_str());
-    ASSERT_NE(m_dll, nullptr);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_scratch), ERROR_SUCCESS);
+    m_dll.reset(LoadLibraryW((program_folder() + L"Setupmate.dll").c_str()));
+    ASSERT_TRUE(m_dll);
+    ASSERT_TRUE(m_key->redirect(HKEY_CURRENT_USER));
   }
   void TearDown() override {
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    if (m_dll != nullptr) FreeLibrary(m_dll);  // closes the module log
+    m_key->restore();
+    m_dll.reset();  // closes the module log
     DeleteFileW(module_log_path().c_str());
-    RegCloseKey(m_scratch);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+    m_key.reset();
   }
 
   UINT call(const char* name) {
-    auto action =
-        reinterpret_cast<custom_action>(reinterpret_cast<void (*)()>(GetProcAddress(m_dll, name)));
+    auto action = reinterpret_cast<custom_action>(
+        reinterpret_cast<void (*)()>(GetProcAddress(m_dll.get(), name)));
     EXPECT_NE(action, nullptr) << name;
     return action == nullptr ? 0xFFFFFFFF : action(0);
   }
 
-  HKEY m_scratch = nullptr;
-  HMODULE m_dll = nullptr;
+  std::unique_ptr<scratch_key> m_key;
+  HKEY m_scratch = nullptr;  // the scratch key's own handle
+  replay::unique_module m_dll;
 };
 
 TEST_F(SetupmateExportsTest, MissingDataRegistersNothingAndFails) {
@@ -75,18 +80,19 @@ TEST_F(SetupmateExportsTest, MissingDirRemovesNoFile) {
 }
 
 TEST_F(SetupmateExportsTest, TheEmptyCompanyKeyGoesWithThePluginKey) {
-  create_key(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez\\Settings");
+  EXPECT_TRUE(create_key(m_scratch, 0, L"Software\\Ravelins\\RediroZiredodOravez\\Settings"));
   EXPECT_EQ(call("remove_mutual_plugin_regkeys"), 0u);
-  EXPECT_FALSE(key_exists(m_scratch, L"Software\\Ravelins"));
-  EXPECT_TRUE(key_exists(m_scratch, L"Software"));
+  EXPECT_FALSE(key_exists(m_scratch, 0, L"Software\\Ravelins"));
+  EXPECT_TRUE(key_exists(m_scratch, 0, L"Software"));
 }
 
 TEST_F(SetupmateExportsTest, ACompanyKeyWithAnotherProductStays) {
-  create_key(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez\\Settings\\Accounts");
-  create_key(m_scratch, L"Software\\Ravelins\\OtherProduct");
+  EXPECT_TRUE(
+      create_key(m_scratch, 0, L"Software\\Ravelins\\RediroZiredodOravez\\Settings\\Accounts"));
+  EXPECT_TRUE(create_key(m_scratch, 0, L"Software\\Ravelins\\OtherProduct"));
   EXPECT_EQ(call("remove_mutual_plugin_regkeys"), 0u);
-  EXPECT_FALSE(key_exists(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez"));
-  EXPECT_TRUE(key_exists(m_scratch, L"Software\\Ravelins\\OtherProduct"));
+  EXPECT_FALSE(key_exists(m_scratch, 0, L"Software\\Ravelins\\RediroZiredodOravez"));
+  EXPECT_TRUE(key_exists(m_scratch, 0, L"Software\\Ravelins\\OtherProduct"));
   const std::string log = read_file(module_log_path());
   EXPECT_NE(log.find("] remove_mutual_plugin_regkeys exception: registry2.key_error[RegDeleteKey() "
                      "failed: key \"Ravelins\" (5)]\r\n"),
@@ -95,10 +101,11 @@ TEST_F(SetupmateExportsTest, ACompanyKeyWithAnotherProductStays) {
 }
 
 TEST_F(SetupmateExportsTest, ARegisteredProductKeepsTheKeys) {
-  create_key(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez\\Registered Plugins\\Corvane");
+  EXPECT_TRUE(create_key(m_scratch, 0,
+                         L"Software\\Ravelins\\RediroZiredodOravez\\Registered Plugins\\Corvane"));
   EXPECT_EQ(call("remove_mutual_plugin_regkeys"), 0u);
   EXPECT_EQ(call("remove_mutual_plugin_files"), 0u);
-  EXPECT_TRUE(key_exists(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez"));
+  EXPECT_TRUE(key_exists(m_scratch, 0, L"Software\\Ravelins\\RediroZiredodOravez"));
   const std::string log = read_file(module_log_path());
   EXPECT_NE(log.find("] Rediro Ziredod oravez is installed in 1 product(s)\r\n"), std::string::npos)
       << log;
@@ -108,9 +115,10 @@ TEST_F(SetupmateExportsTest, ARegisteredProductKeepsTheKeys) {
 TEST_F(SetupmateExportsTest, AnotherUsersProductKeepsTheFilesNotTheUsersKeys) {
   // A made-up user's hive under HKEY_USERS (Wine lets keys be created there directly).
   const std::wstring other = L"S-1-5-21-1111-2222-3333-1003";
-  create_key(HKEY_USERS,
-             other + L"\\Software\\Ravelins\\RediroZiredodOravez\\Registered Plugins\\Corvane");
-  create_key(m_scratch, L"Software\\Ravelins\\RediroZiredodOravez\\Settings");
+  EXPECT_TRUE(create_key(
+      HKEY_USERS, 0,
+      other + L"\\Software\\Ravelins\\RediroZiredodOravez\\Registered Plugins\\Corvane"));
+  EXPECT_TRUE(create_key(m_scratch, 0, L"Software\\Ravelins\\RediroZiredodOravez\\Settings"));
 
   EXPECT_EQ(call("remove_mutual_plugin_files"), 0u);
   EXPECT_EQ(call("remove_mutual_plugin_regkeys"), 0u);
@@ -119,24 +127,23 @@ TEST_F(SetupmateExportsTest, AnotherUsersProductKeepsTheFilesNotTheUsersKeys) {
   const std::string log = read_file(module_log_path());
   EXPECT_EQ(log.find("Remove Rediro Ziredod oravez files"), std::string::npos) << log;
   // The current user's keys are the current user's to remove.
-  EXPECT_FALSE(key_exists(m_scratch, L"Software\\Ravelins"));
+  EXPECT_FALSE(key_exists(m_scratch, 0, L"Software\\Ravelins"));
 }
 
 // The module log's name planted as a hard link to another file below the common application-data
 // folder, where users can create the folders first: the other file is never appended to, and the
 // module log is written afresh.
 TEST_F(SetupmateExportsTest, ModuleLogPlantedAsHardLinkIsReplaced) {
-  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-  FreeLibrary(m_dll);  // closes the module log
-  m_dll = nullptr;
+  m_key->restore();
+  m_dll.reset();  // closes the module log
   const std::wstring log_path = module_log_path();
   const std::wstring other = log_path.substr(0, log_path.rfind(L'\\')) + L"\\other.txt";
-  replay::testing::write_file(narrow(other), "keep");
+  ASSERT_TRUE(make_file(other, "keep"));
   DeleteFileW(log_path.c_str());
   ASSERT_TRUE(CreateHardLinkW(log_path.c_str(), other.c_str(), nullptr));
-  m_dll = LoadLibraryW((program_folder() + L"Setupmate.dll").c_str());
-  ASSERT_NE(m_dll, nullptr);
-  ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_scratch), ERROR_SUCCESS);
+  m_dll.reset(LoadLibraryW((program_folder() + L"Setupmate.dll").c_str()));
+  ASSERT_TRUE(m_dll);
+  ASSERT_TRUE(m_key->redirect(HKEY_CURRENT_USER));
 
   EXPECT_EQ(call("remove_mutual_plugin_files"), 0u);
   EXPECT_EQ("keep", read_file(other));

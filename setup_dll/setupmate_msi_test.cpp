@@ -17,9 +17,14 @@
 #include <vector>
 
 #include "replay/unique_handle.h"
-#include "setup_dll/test_support.h"
+#include "testing/files.h"
+#include "testing/prefix.h"
+#include "testing/registry_seed.h"
+#include "testing/text.h"
 
 namespace {
+
+using namespace test_support;
 
 const wchar_t kOkClsid[] = L"{6E0F4C2A-8B1D-4C55-9A3E-1F2B3C4D5E61}";
 const wchar_t kFailClsid[] = L"{6E0F4C2A-8B1D-4C55-9A3E-1F2B3C4D5E62}";
@@ -42,15 +47,10 @@ std::wstring env(const wchar_t* name) {
   return value;
 }
 
-bool is_wow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
 // The regsvr32 that matches this program's (and so the DLL's) bitness.
 std::wstring system_regsvr32() {
   wchar_t folder[MAX_PATH] = {};
-  if (is_wow64()) {
+  if (under_wow64()) {
     GetSystemWow64DirectoryW(folder, MAX_PATH);
   } else {
     GetSystemDirectoryW(folder, MAX_PATH);
@@ -64,7 +64,7 @@ constexpr REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32K
 constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 // 32-bit Windows has one view; the flags are ignored there.
 bool has_two_views() {
-  return sizeof(void*) == 8 || is_wow64();
+  return sizeof(void*) == 8 || under_wow64();
 }
 
 bool class_registered(const wchar_t* clsid, REGSAM view) {
@@ -76,9 +76,9 @@ bool class_registered(const wchar_t* clsid, REGSAM view) {
 // Registered in the view of its bitness (for the 32-bit server under WOW64, the Wow6432Node
 // view) and not in the other.
 void expect_class(const wchar_t* clsid, bool registered) {
-  EXPECT_EQ(class_registered(clsid, kOwnView), registered) << narrow(clsid);
+  EXPECT_EQ(class_registered(clsid, kOwnView), registered) << utf8(clsid);
   if (has_two_views()) {
-    EXPECT_FALSE(class_registered(clsid, kOtherView)) << narrow(clsid);
+    EXPECT_FALSE(class_registered(clsid, kOtherView)) << utf8(clsid);
   }
 }
 
@@ -123,28 +123,8 @@ bool installed(const wchar_t* name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-bool file_exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 void write_file(const std::wstring& path) {
-  SHCreateDirectoryExW(nullptr, path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
-  replay::scoped_handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(file.is_valid()) << narrow(path);
-  DWORD written = 0;
-  WriteFile(file.get(), "data", 4, &written, nullptr);
-}
-
-void remove_tree(const std::wstring& path) {
-  std::wstring from = path;
-  if (!from.empty() && from.back() == L'\\') from.pop_back();
-  from.push_back(L'\0');  // the list ends with two zeros
-  SHFILEOPSTRUCTW operation = {};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_NO_UI;
-  SHFileOperationW(&operation);
+  ASSERT_TRUE(make_file(path, "data")) << utf8(path);
 }
 
 size_t count_of(const std::string& text, const std::string& part) {
@@ -190,10 +170,10 @@ class SetupmateMsiTest : public testing::Test {
     for (const wchar_t* clsid : {kOkClsid, kFailClsid}) {
       RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + clsid).c_str());
     }
-    remove_tree(s_plugin_dir.substr(0, s_plugin_dir.size() - 21));  // ...\Ravelins
-    remove_tree(s_common.substr(0, s_common.size() - 21));
-    remove_tree(s_user.substr(0, s_user.size() - 21));
-    remove_tree(s_other_user.substr(0, s_other_user.find(L"\\setupmate_other\\") + 16));
+    remove_forced(s_plugin_dir.substr(0, s_plugin_dir.size() - 21));  // ...\Ravelins
+    remove_forced(s_common.substr(0, s_common.size() - 21));
+    remove_forced(s_user.substr(0, s_user.size() - 21));
+    remove_forced(s_other_user.substr(0, s_other_user.find(L"\\setupmate_other\\") + 16));
     DeleteFileW(kMarker);
   }
 
@@ -210,11 +190,11 @@ class SetupmateMsiTest : public testing::Test {
 
   // What a product in use keeps: the file, its registration, the plug-in's keys and data.
   static void expect_plugin_kept() {
-    EXPECT_TRUE(file_exists(s_plugin_dir + L"test_com_ok.dll"));
+    EXPECT_TRUE(exists(s_plugin_dir + L"test_com_ok.dll"));
     expect_class(kOkClsid, true);
-    EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, kSettings));
-    EXPECT_TRUE(file_exists(s_common + L"data.txt"));
-    EXPECT_TRUE(file_exists(s_user + L"data.txt"));
+    EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, 0, kSettings));
+    EXPECT_TRUE(exists(s_common + L"data.txt"));
+    EXPECT_TRUE(exists(s_user + L"data.txt"));
   }
 
   static std::wstring s_packages, s_plugin_dir, s_common, s_user, s_other_user;
@@ -232,7 +212,7 @@ TEST_F(SetupmateMsiTest, AFailedRegistrationWithoutProofRollsBack) {
       << module_log();
   // The server wrote its class key before it failed: the rollback action unregistered it.
   expect_class(kFailClsid, false);
-  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, std::wstring(kPlugins) + L"Corvane Fail"));
+  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, 0, std::wstring(kPlugins) + L"Corvane Fail"));
 }
 
 TEST_F(SetupmateMsiTest, InstallRegistersWithTheSystemRegsvr32) {
@@ -245,12 +225,12 @@ TEST_F(SetupmateMsiTest, InstallRegistersWithTheSystemRegsvr32) {
   EXPECT_EQ(msiexec(L"/i", L"P1"), 0u);
 
   expect_class(kOkClsid, true);
-  EXPECT_FALSE(file_exists(kMarker)) << "the planted regsvr32 ran";
+  EXPECT_FALSE(exists(kMarker)) << "the planted regsvr32 ran";
   EXPECT_EQ(registered_version(L"Corvane"), L"1.0.0");
   EXPECT_TRUE(installed(L"Setupmate test P1"));
   const std::string log = module_log();
-  const std::string launch = "launch_and_wait_for_exit_code: \"" + narrow(system_regsvr32()) +
-                             "\" /s \"" + narrow(s_plugin_dir) + "test_com_ok.dll\"\r\n";
+  const std::string launch = "launch_and_wait_for_exit_code: \"" + utf8(system_regsvr32()) +
+                             "\" /s \"" + utf8(s_plugin_dir) + "test_com_ok.dll\"\r\n";
   EXPECT_NE(log.find(launch), std::string::npos) << log;
   EXPECT_NE(log.find("] exit_code: 0\r\n"), std::string::npos) << log;
   // Every line: time stamp, the level's marker, the process id in square brackets, a blank.
@@ -267,7 +247,7 @@ TEST_F(SetupmateMsiTest, InstallRegistersWithTheSystemRegsvr32) {
 }
 
 TEST_F(SetupmateMsiTest, AMajorUpgradeKeepsThePlugin) {
-  create_key(HKEY_CURRENT_USER, kSettings);
+  EXPECT_TRUE(create_key(HKEY_CURRENT_USER, 0, kSettings));
   write_file(s_common + L"data.txt");
   write_file(s_user + L"data.txt");
 
@@ -292,18 +272,18 @@ TEST_F(SetupmateMsiTest, ASecondProductWhoseRegistrationIsProved) {
   EXPECT_EQ(msiexec(L"/i", L"R"), 0u);
 
   EXPECT_NE(
-      module_log().find("] regsvr32 failed, but 'HKEY_CLASSES_ROOT\\CLSID\\" + narrow(kFailClsid) +
+      module_log().find("] regsvr32 failed, but 'HKEY_CLASSES_ROOT\\CLSID\\" + utf8(kFailClsid) +
                         "' is there, so we assume that dll is registered\r\n"),
       std::string::npos)
       << module_log();
-  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, std::wstring(kPlugins) + L"Corvane Mail"));
+  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, 0, std::wstring(kPlugins) + L"Corvane Mail"));
   expect_class(kFailClsid, true);
 }
 
 TEST_F(SetupmateMsiTest, UninstallWhileAnotherProductIsRegisteredKeepsThePlugin) {
   EXPECT_EQ(msiexec(L"/x", L"P2"), 0u);
 
-  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, std::wstring(kPlugins) + L"Corvane"));
+  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, 0, std::wstring(kPlugins) + L"Corvane"));
   const std::string log = module_log();
   EXPECT_EQ(count_of(log, "] Rediro Ziredod oravez is installed in 1 product(s)\r\n"), 3u) << log;
   EXPECT_EQ(count_of(log, "] Remove Rediro Ziredod oravez reg keys\r\n"), 1u) << log;
@@ -323,8 +303,8 @@ TEST_F(SetupmateMsiTest, UninstallOfTheLastProductRemovesThePlugin) {
     set_shared_dll(s_plugin_dir + name);
   }
   write_file(s_other_user + L"data.txt");
-  create_key(HKEY_CURRENT_USER, std::wstring(kCompany) + L"\\OtherProduct");
-  create_key(HKEY_CURRENT_USER, std::wstring(kSettings) + L"\\Accounts");
+  EXPECT_TRUE(create_key(HKEY_CURRENT_USER, 0, std::wstring(kCompany) + L"\\OtherProduct"));
+  EXPECT_TRUE(create_key(HKEY_CURRENT_USER, 0, std::wstring(kSettings) + L"\\Accounts"));
   replay::scoped_handle held(CreateFileW((s_plugin_dir + L"held.dll").c_str(), GENERIC_READ,
                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held.is_valid());
@@ -335,24 +315,24 @@ TEST_F(SetupmateMsiTest, UninstallOfTheLastProductRemovesThePlugin) {
   // Files: the listed ones, their x64 copies and SharedDLLs values, the emptied x64 folder; the
   // held file stays. (The module log went with the logs action, which runs last.)
   for (const wchar_t* name : {L"test_com_ok.dll", L"x64\\test_com_ok.dll", L"test_com_fail.dll"}) {
-    EXPECT_FALSE(file_exists(s_plugin_dir + name)) << narrow(name);
+    EXPECT_FALSE(exists(s_plugin_dir + name)) << utf8(name);
   }
   for (const wchar_t* name :
        {L"test_com_ok.dll", L"x64\\test_com_ok.dll", L"missing.dll", L"test_com_fail.dll"}) {
-    EXPECT_FALSE(shared_dll_exists(s_plugin_dir + name)) << narrow(name);
+    EXPECT_FALSE(shared_dll_exists(s_plugin_dir + name)) << utf8(name);
   }
-  EXPECT_FALSE(file_exists(s_plugin_dir + L"x64"));
-  EXPECT_TRUE(file_exists(s_plugin_dir + L"held.dll"));
+  EXPECT_FALSE(exists(s_plugin_dir + L"x64"));
+  EXPECT_TRUE(exists(s_plugin_dir + L"held.dll"));
   // COM registration: both servers unregistered, in the view of their bitness.
   expect_class(kOkClsid, false);
   expect_class(kFailClsid, false);
   // Registry: the plug-in's key goes; the company key stays for the other product.
-  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, kPlugin));
-  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, std::wstring(kCompany) + L"\\OtherProduct"));
+  EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, 0, kPlugin));
+  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, 0, std::wstring(kCompany) + L"\\OtherProduct"));
   // Folders: the common data, this user's and another profile's.
-  EXPECT_FALSE(file_exists(s_common));
-  EXPECT_FALSE(file_exists(s_user));
-  EXPECT_FALSE(file_exists(s_other_user));
+  EXPECT_FALSE(exists(s_common));
+  EXPECT_FALSE(exists(s_user));
+  EXPECT_FALSE(exists(s_other_user));
 }
 
 }  // namespace

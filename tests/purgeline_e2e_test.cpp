@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "replay/unique_handle.h"
+#include "testing/files.h"
 #include "testing/machine_snapshot.h"
 #include "tests/purgeline_process.h"
 #include "tests/seed/product_cfg.h"
@@ -172,7 +173,7 @@ TEST_F(PurgelineEndToEnd, RemovesTheWholeSuiteAndNothingElse) {
     EXPECT_EQ("present", state_of(items,
                                   "HKLM(32-bit view)\\SOFTWARE\\Microsoft\\Windows\\"
                                   "CurrentVersion\\Installer\\UpgradeCodes\\" +
-                                      seed::narrow(seed::packed_guid(seed::kUpgradeCode))));
+                                      seed::ansi(seed::packed_guid(seed::kUpgradeCode))));
     // A component another product uses keeps its key file's count under WOW64.
     EXPECT_EQ("5", state_of(items, "shared.dll]"));
   } else {
@@ -298,8 +299,7 @@ TEST_F(PurgelineEndToEnd, NamesThatAreNotPlainFolderNamesWidenNoRemoval) {
                    L"C:\\Lantern\\Empty\\..\\Kept\\");
   CreateDirectoryA("C:\\Lantern\\Kept", nullptr);
   CreateDirectoryA("C:\\Corvane", nullptr);
-  CloseHandle(
-      CreateFileA("C:\\Corvane\\keep.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(test_support::make_file(L"C:\\Corvane\\keep.txt", ""));
   run_and_take_stock(".. Suite RavelinSuiteService.exe");
 
   EXPECT_TRUE(folder_exists(machine.common_programs));
@@ -349,10 +349,9 @@ TEST_F(PurgelineEndToEnd, ServicesAndComponentsOfOthersSurvive) {
   seed::set_string(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, framework,
                    L"ABCDEF0123456789ABCDEF0123456789",
                    seed::wide(machine.dizavad + "RavelinSuiteService.exe"));
-  also_the_suites = {"Ravelins Updater",
-                     "HKLM\\System\\CurrentControlSet\\Services\\Ravelins Updater",
-                     "HKLM\\System\\ControlSet001\\Services\\Ravelins Updater",
-                     "HKLM\\" + seed::narrow(framework)};
+  also_the_suites = {
+      "Ravelins Updater", "HKLM\\System\\CurrentControlSet\\Services\\Ravelins Updater",
+      "HKLM\\System\\ControlSet001\\Services\\Ravelins Updater", "HKLM\\" + seed::ansi(framework)};
   run_and_take_stock("");
 
   EXPECT_TRUE(service_registered(L"Lantern Watch"));

@@ -10,38 +10,21 @@
 
 #include "replay/mutex/hold_point.h"
 #include "replay/unique_handle.h"
+#include "testing/child_process.h"
+#include "testing/prefix.h"
+#include "testing/text.h"
 
 namespace e2e {
 namespace {
 
-// Starts Purgeline.exe; the caller owns the process handle.
-replay::scoped_handle start_purgeline(const std::string& arguments) {
-  std::string command = "\"" + program_folder() + "Purgeline.exe\"";
-  if (!arguments.empty()) command += " " + arguments;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    ADD_FAILURE() << "Purgeline.exe does not start: " << GetLastError();
-    return replay::scoped_handle();
-  }
-  replay::scoped_handle thread(process.hThread);
-  return replay::scoped_handle(process.hProcess);
+std::wstring purgeline_program() {
+  return test_support::program_folder() + L"Purgeline.exe";
 }
 
 }  // namespace
 
-bool under_wow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
 std::string program_folder() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  return folder.substr(0, folder.rfind('\\') + 1);
+  return test_support::ansi(test_support::program_folder());
 }
 
 std::string log_path() {
@@ -51,12 +34,9 @@ std::string log_path() {
 }
 
 void run_purgeline(const std::string& arguments) {
-  const replay::scoped_handle process = start_purgeline(arguments);
-  ASSERT_TRUE(process);
-  WaitForSingleObject(process.get(), INFINITE);
-  DWORD exit_code = 1;
-  GetExitCodeProcess(process.get(), &exit_code);
-  EXPECT_EQ(0u, exit_code);
+  const test_support::child_process purgeline(purgeline_program(), test_support::wide(arguments));
+  ASSERT_TRUE(purgeline.started()) << "Purgeline.exe does not start: " << GetLastError();
+  EXPECT_EQ(0u, purgeline.wait_for_exit(INFINITE));
 }
 
 bool cut_purgeline_at(const std::string& point, unsigned long timeout_ms) {
@@ -66,13 +46,16 @@ bool cut_purgeline_at(const std::string& point, unsigned long timeout_ms) {
     ADD_FAILURE() << "the hold event cannot be made: " << GetLastError();
     return false;
   }
-  const replay::scoped_handle process = start_purgeline("");
-  if (!process) return false;
-  const HANDLE waits[] = {hold.get(), process.get()};
+  const test_support::child_process purgeline(purgeline_program(), L"");
+  if (!purgeline.started()) {
+    ADD_FAILURE() << "Purgeline.exe does not start: " << GetLastError();
+    return false;
+  }
+  const HANDLE waits[] = {hold.get(), purgeline.handle()};
   const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, timeout_ms);
   // Ended whether or not it reached the point, so that no run outlives the test.
-  TerminateProcess(process.get(), 1);
-  WaitForSingleObject(process.get(), INFINITE);
+  TerminateProcess(purgeline.handle(), 1);
+  WaitForSingleObject(purgeline.handle(), INFINITE);
   return woke == WAIT_OBJECT_0;
 }
 

@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "testing/prefix.h"
+
 namespace e2e {
 
-// Whether the test (a 32-bit program, as Purgeline) runs on 64-bit Windows.
-bool under_wow64();
+using test_support::under_wow64;
 
-// The folder of the running test program, where Purgeline.exe and the helpers are built.
+// The folder of the running test program, where Purgeline.exe and the helpers are built, in the
+// ANSI code page with a trailing backslash.
 std::string program_folder();
 
 // Purgeline's log file in the temporary folder.

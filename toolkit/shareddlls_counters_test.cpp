@@ -9,12 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/log_capture_test_util.h"
 #include "gtest/gtest.h"
 #include "replay/registry2/key.h"
 #include "replay/unique_handle.h"
+#include "testing/log_capture.h"
+#include "testing/registry_seed.h"
+#include "testing/scratch_key.h"
 
 namespace {
+
+using test_support::captured_log;
 
 using replay::registry2::key;
 
@@ -33,24 +37,17 @@ using counters = std::map<std::wstring, DWORD>;
 class shareddlls_counters_test : public ::testing::Test {
  protected:
   void SetUp() override {
-    delete_scratch();
-    m_root = std::make_unique<key>(key(HKEY_CURRENT_USER).open(kScratch, true));
+    m_scratch = std::make_unique<test_support::scratch_key>(kScratch);
+    m_root = std::make_unique<key>(m_scratch->get());
     m_shared = std::make_unique<key>(m_root->open(kSharedDlls, true));
-    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_root->handle()));
+    ASSERT_TRUE(m_scratch->redirect(HKEY_LOCAL_MACHINE));
   }
 
   void TearDown() override {
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    m_scratch->restore();
     m_shared.reset();
     m_root.reset();
-    delete_scratch();
-  }
-
-  static void delete_scratch() {
-    try {
-      key(HKEY_CURRENT_USER).delete_key(kScratch, true);
-    } catch (const replay::registry2::key_error&) {
-    }
+    m_scratch.reset();
   }
 
   void seed(const counters& values) {
@@ -67,18 +64,10 @@ class shareddlls_counters_test : public ::testing::Test {
   // Lets the SharedDLLs key be read but not written (its DACL keeps the rights to undo that).
   void make_shared_read_only(bool read_only) {
     const wchar_t* sddl = read_only ? L"D:P(A;;KRWDSD;;;WD)" : L"D:P(A;;KA;;;WD)";
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
-                                                                     &descriptor, nullptr));
-    replay::unique_hkey shared;
-    LONG result = RegOpenKeyExW(m_root->handle(), kSharedDlls, 0, WRITE_DAC, shared.receive());
-    if (result == ERROR_SUCCESS) {
-      result = RegSetKeySecurity(shared.get(), DACL_SECURITY_INFORMATION, descriptor);
-    }
-    LocalFree(descriptor);
-    ASSERT_EQ(ERROR_SUCCESS, result);
+    ASSERT_TRUE(test_support::set_dacl(m_scratch->get(), 0, kSharedDlls, sddl));
   }
 
+  std::unique_ptr<test_support::scratch_key> m_scratch;
   std::unique_ptr<key> m_root;
   std::unique_ptr<key> m_shared;
 };

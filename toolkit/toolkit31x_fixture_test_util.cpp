@@ -4,16 +4,16 @@
 
 #include <shlobj.h>
 
-#include <boost/filesystem.hpp>
-#include <fstream>
 #include <stdexcept>
 
 #include "config/config_storage.h"
 #include "replay/unique_handle.h"
+#include "testing/files.h"
+#include "testing/prefix.h"
+#include "testing/registry_seed.h"
 
 namespace toolkit_fixture {
 
-namespace fs = boost::filesystem;
 using replay::scoped_service_handle;
 using replay::unique_hkey;
 
@@ -28,27 +28,19 @@ const wchar_t kUserData[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Inst
 const wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const wchar_t kOtherProfile[] = L"tk_other_user";
 
-std::wstring shell_folder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path))) {
-    throw std::runtime_error("SHGetFolderPathW failed");
-  }
-  return std::wstring(path) + L"\\";
-}
-
-void check(LONG result, const char* what) {
-  if (result != ERROR_SUCCESS)
-    throw std::runtime_error(what + (" failed: " + std::to_string(result)));
+std::wstring folder_of(int csidl) {
+  const std::wstring path = test_support::shell_folder(csidl);
+  if (path.empty()) throw std::runtime_error("SHGetFolderPathW failed");
+  return path + L"\\";
 }
 
 // The installer store lives in the 64-bit view on 64-bit Windows (ignored on 32-bit Windows).
-unique_hkey open_hklm(const std::wstring& path, REGSAM view, bool create) {
+unique_hkey open_hklm(const std::wstring& path, REGSAM view) {
   unique_hkey key;
-  const REGSAM access = KEY_ALL_ACCESS | view;
-  LONG result = create ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, access,
-                                         nullptr, key.receive(), nullptr)
-                       : RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.receive());
-  if (result != ERROR_SUCCESS) key.reset();
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, key.receive()) !=
+      ERROR_SUCCESS) {
+    key.release();
+  }
   return key;
 }
 
@@ -61,55 +53,29 @@ std::wstring lower(std::wstring text) {
   return text;
 }
 
+void check(bool written, const char* what) {
+  if (!written) throw std::runtime_error(std::string("cannot write ") + what);
+}
+
 }  // namespace
 
 std::wstring program_files() {
-  return shell_folder(CSIDL_PROGRAM_FILES);
+  return folder_of(CSIDL_PROGRAM_FILES);
 }
 std::wstring common_appdata() {
-  return shell_folder(CSIDL_COMMON_APPDATA);
+  return folder_of(CSIDL_COMMON_APPDATA);
 }
 std::wstring appdata() {
-  return shell_folder(CSIDL_APPDATA);
+  return folder_of(CSIDL_APPDATA);
 }
 
 // Another user's profile folder beside the current user's.
 std::wstring other_profile() {
-  fs::path profiles = fs::path(shell_folder(CSIDL_PROFILE)).parent_path().parent_path();
-  return (profiles / kOtherProfile).wstring();
+  return test_support::profiles_folder() + L"\\" + kOtherProfile;
 }
 
 std::wstring other_profile_suite_folder() {
   return other_profile() + L"\\AppData\\Roaming\\Ravelins\\Suite";
-}
-
-void make_file(const std::wstring& path, const std::string& content) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream file(fs::path(path).string(), std::ios::binary);
-  file << content;
-  if (!file) throw std::runtime_error("cannot write a seeded file");
-}
-
-void make_parent_folder(const std::wstring& path) {
-  fs::create_directories(fs::path(path).parent_path());
-}
-
-bool exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::vector<std::wstring> files_in(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  if (!fs::is_directory(folder)) return names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    if (fs::is_regular_file(entry.status())) names.push_back(entry.path().filename().wstring());
-  }
-  return names;
-}
-
-void remove_tree_if_present(const std::wstring& path) {
-  boost::system::error_code ignored;
-  fs::remove_all(path, ignored);
 }
 
 void write_products(const std::wstring& path, const std::vector<product>& products) {
@@ -132,19 +98,16 @@ std::vector<product> read_products(const std::wstring& path) {
 
 void seed_components(const std::map<std::wstring, std::wstring>& components) {
   for (const auto& [code, key_path] : components) {
-    unique_hkey component = open_hklm(sid_components() + L"\\" + code, KEY_WOW64_64KEY, true);
-    if (!component) throw std::runtime_error("cannot create a component key");
-    const std::wstring product = L"00000000000000000000000000000ABC";
-    check(RegSetValueExW(component.get(), product.c_str(), 0, REG_SZ,
-                         reinterpret_cast<const BYTE*>(key_path.c_str()),
-                         static_cast<DWORD>((key_path.size() + 1) * sizeof(wchar_t))),
-          "RegSetValueExW");
+    check(test_support::set_string(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY,
+                                   sid_components() + L"\\" + code,
+                                   L"00000000000000000000000000000ABC", key_path),
+          "a component key");
   }
 }
 
 std::map<std::wstring, std::wstring> components() {
   std::map<std::wstring, std::wstring> found;
-  unique_hkey parent = open_hklm(sid_components(), KEY_WOW64_64KEY, false);
+  unique_hkey parent = open_hklm(sid_components(), KEY_WOW64_64KEY);
   if (!parent) return found;
   wchar_t name[260];
   for (DWORD i = 0; RegEnumKeyW(parent.get(), i, name, 260) == ERROR_SUCCESS; ++i) {
@@ -152,7 +115,7 @@ std::map<std::wstring, std::wstring> components() {
     wchar_t data[300];
     DWORD value_size = 260;
     DWORD data_size = sizeof(data);
-    unique_hkey component = open_hklm(sid_components() + L"\\" + name, KEY_WOW64_64KEY, false);
+    unique_hkey component = open_hklm(sid_components() + L"\\" + name, KEY_WOW64_64KEY);
     if (component && RegEnumValueW(component.get(), 0, value, &value_size, nullptr, nullptr,
                                    reinterpret_cast<BYTE*>(data), &data_size) == ERROR_SUCCESS) {
       found[name] = data;
@@ -164,25 +127,18 @@ std::map<std::wstring, std::wstring> components() {
 }
 
 void set_counter(REGSAM view, const std::wstring& name, DWORD count) {
-  unique_hkey shared = open_hklm(kSharedDlls, view, true);
-  if (!shared) throw std::runtime_error("cannot open SharedDLLs");
-  check(RegSetValueExW(shared.get(), name.c_str(), 0, REG_DWORD,
-                       reinterpret_cast<const BYTE*>(&count), sizeof(count)),
-        "RegSetValueExW");
+  check(test_support::set_dword(HKEY_LOCAL_MACHINE, view, kSharedDlls, name, count),
+        "a SharedDLLs counter");
 }
 
 void set_text_counter(REGSAM view, const std::wstring& name, const std::wstring& text) {
-  unique_hkey shared = open_hklm(kSharedDlls, view, true);
-  if (!shared) throw std::runtime_error("cannot open SharedDLLs");
-  check(RegSetValueExW(shared.get(), name.c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
-        "RegSetValueExW");
+  check(test_support::set_string(HKEY_LOCAL_MACHINE, view, kSharedDlls, name, text),
+        "a SharedDLLs counter");
 }
 
 std::map<std::wstring, DWORD> counters(REGSAM view) {
   std::map<std::wstring, DWORD> found;
-  unique_hkey shared = open_hklm(kSharedDlls, view, false);
+  unique_hkey shared = open_hklm(kSharedDlls, view);
   if (!shared) return found;
   wchar_t name[MAX_PATH * 2];
   for (DWORD i = 0;; ++i) {
@@ -229,26 +185,22 @@ void delete_suite_service() {
 }
 
 void delete_counters(REGSAM view) {
-  unique_hkey shared = open_hklm(kSharedDlls, view, false);
-  if (!shared) return;
-  for (const auto& counter : counters(view)) RegDeleteValueW(shared.get(), counter.first.c_str());
-}
-
-void delete_component_sid() {
-  unique_hkey user_data = open_hklm(kUserData, KEY_WOW64_64KEY, false);
-  if (user_data) RegDeleteTreeW(user_data.get(), kComponentSid);
+  for (const auto& counter : counters(view)) {
+    test_support::delete_value(HKEY_LOCAL_MACHINE, view, kSharedDlls, counter.first);
+  }
 }
 
 }  // namespace
 
 void remove_all() {
-  remove_tree_if_present(program_files() + kVendor);
-  remove_tree_if_present(common_appdata() + kVendor);
-  remove_tree_if_present(appdata() + kVendor);
-  remove_tree_if_present(other_profile());
+  test_support::remove_forced(program_files() + kVendor);
+  test_support::remove_forced(common_appdata() + kVendor);
+  test_support::remove_forced(appdata() + kVendor);
+  test_support::remove_forced(other_profile());
   delete_counters(KEY_WOW64_32KEY);
   delete_counters(KEY_WOW64_64KEY);
-  delete_component_sid();
+  test_support::delete_tree(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY,
+                            std::wstring(kUserData) + L"\\" + kComponentSid);
   delete_suite_service();
 }
 

@@ -1,6 +1,7 @@
 // Test support for the framework remover: a seeded framework installation in the prefix (its
 // registration list, install and data folders, installer components, SharedDLLs counters, the
-// suite service and its program) and the means to look at what is left of it.
+// suite service and its program) and the means to look at what is left of it. Files, folders and
+// registry values themselves are written with the shared test support (testing/).
 #pragma once
 
 #include <windows.h>
@@ -25,15 +26,6 @@ std::wstring common_appdata();              // ending in "\"
 std::wstring appdata();                     // ending in "\"
 std::wstring other_profile();               // another user's profile folder (no "\" at the end)
 std::wstring other_profile_suite_folder();  // its AppData\Roaming\Ravelins\Suite
-
-void make_file(const std::wstring& path, const std::string& content = "x");
-// Creates the folder that will hold `path`, with its missing parents.
-void make_parent_folder(const std::wstring& path);
-bool exists(const std::wstring& path);
-// Names of the plain files directly in `folder`.
-std::vector<std::wstring> files_in(const std::wstring& folder);
-// Removes the tree when it exists.
-void remove_tree_if_present(const std::wstring& path);
 
 // product.cfg through the configuration layer's own storage code.
 void write_products(const std::wstring& path, const std::vector<product>& products);

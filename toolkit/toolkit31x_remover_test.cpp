@@ -14,23 +14,24 @@
 #include <vector>
 
 #include "cleanup/launch.h"
-#include "cleanup/log_capture_test_util.h"
 #include "config/archive_text.h"
 #include "config/protected_file.h"
 #include "gtest/gtest.h"
 #include "replay/exception/exception.h"
 #include "replay/unicode/unicode.h"
+#include "testing/files.h"
+#include "testing/log_capture.h"
+#include "testing/prefix.h"
+#include "testing/text.h"
 #include "toolkit/toolkit31x_fixture_test_util.h"
 
 namespace {
 
+using namespace test_support;
+
 namespace fx = toolkit_fixture;
 using fx::product;
 using counter_map = std::map<std::wstring, DWORD>;
-
-std::string utf8(const std::wstring& text) {
-  return replay::to_narrow(text, CP_UTF8);
-}
 
 int index_of(const std::vector<std::string>& lines, const std::string& text) {
   auto found = std::find(lines.begin(), lines.end(), text);
@@ -41,27 +42,10 @@ int count_of(const std::vector<std::string>& lines, const std::string& text) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), text));
 }
 
-std::wstring helper_beside_test(const std::wstring& name) {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
-}
-
 std::wstring temp_file(const std::wstring& name) {
   wchar_t folder[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, folder);
   return std::wstring(folder) + name;
-}
-
-bool on_64_bit_windows() {
-  const char* kind = std::getenv("CORVANE_PREFIX_KIND");
-  return kind != nullptr && std::string(kind) == "win64";
-}
-
-std::string read_text(const std::wstring& path) {
-  std::ifstream file(replay::to_narrow(path), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 class toolkit31x_remover_test : public ::testing::Test {
@@ -86,20 +70,21 @@ class toolkit31x_remover_test : public ::testing::Test {
   // The framework's files, data folders, components and counters as an installation leaves
   // them; `with_service_program` places the stand-in as the suite's service program.
   void seed_framework(bool with_service_program) {
-    for (const wchar_t* file : {L"RavelinLauncher.exe", L"cvhtml.dll", L"Tracegather.exe"}) {
-      fx::make_file(m_install + file);
-    }
-    fx::make_file(m_install + L"Languages\\en.lng");
-    fx::make_file(m_install + L"Languages\\de\\de.lng");
-    fx::make_file(m_install + L"Corvane\\corvane.exe");  // a product's own folder stays
+    ASSERT_TRUE(seed_files({{m_install + L"RavelinLauncher.exe"},
+                            {m_install + L"cvhtml.dll"},
+                            {m_install + L"Tracegather.exe"},
+                            {m_install + L"Languages\\en.lng"},
+                            {m_install + L"Languages\\de\\de.lng"},
+                            // a product's own folder stays
+                            {m_install + L"Corvane\\corvane.exe"},
+                            {fx::common_appdata() + L"Ravelins\\Suite\\cache.dat"},
+                            {fx::common_appdata() + L"Ravelins\\Programs Bar\\bar.dat"},
+                            {fx::appdata() + L"Ravelins\\Suite\\user.dat"},
+                            {fx::other_profile_suite_folder() + L"\\user.dat"}}));
     if (with_service_program) {
-      ASSERT_TRUE(CopyFileW(helper_beside_test(L"suite_service_standin.exe").c_str(),
+      ASSERT_TRUE(CopyFileW((program_folder() + L"suite_service_standin.exe").c_str(),
                             (m_install + fx::kServiceExe).c_str(), FALSE));
     }
-    fx::make_file(fx::common_appdata() + L"Ravelins\\Suite\\cache.dat");
-    fx::make_file(fx::common_appdata() + L"Ravelins\\Programs Bar\\bar.dat");
-    fx::make_file(fx::appdata() + L"Ravelins\\Suite\\user.dat");
-    fx::make_file(fx::other_profile_suite_folder() + L"\\user.dat");
     fx::seed_components({
         {L"11111111111111111111111111111111", m_install + L"RavelinLauncher.exe"},
         {L"22222222222222222222222222222222", m_install + L"RavelinSuiteService.exe"},
@@ -115,10 +100,10 @@ class toolkit31x_remover_test : public ::testing::Test {
   }
 
   // What is left of the seeded installation.
-  bool install_files_left() const { return !fx::files_in(m_install).empty(); }
+  bool install_files_left() const { return !files_in(m_install).empty(); }
   bool data_left() const {
-    return fx::exists(fx::common_appdata() + L"Ravelins") ||
-           fx::exists(fx::appdata() + L"Ravelins") || fx::exists(fx::other_profile_suite_folder());
+    return exists(fx::common_appdata() + L"Ravelins") || exists(fx::appdata() + L"Ravelins") ||
+           exists(fx::other_profile_suite_folder());
   }
 
   // kHangs makes the stand-in never end.
@@ -178,7 +163,7 @@ TEST_F(toolkit31x_remover_test, unregistering_removes_only_the_first_matching_en
   EXPECT_EQ(
       (std::vector<std::string>{"Unregister CVPRO from Dizavad 3.1.x", "'CVPRO' unregistered"}),
       log.texts());
-  EXPECT_FALSE(fx::exists(m_cfg + L".new"));
+  EXPECT_FALSE(exists(m_cfg + L".new"));
 }
 
 TEST_F(toolkit31x_remover_test, unregistering_an_absent_code_writes_nothing) {
@@ -194,7 +179,7 @@ TEST_F(toolkit31x_remover_test, unregistering_an_absent_code_writes_nothing) {
         log.texts());
   }
   EXPECT_EQ(before, config::read_raw_file(m_cfg));
-  EXPECT_FALSE(fx::exists(m_cfg + L".new"));
+  EXPECT_FALSE(exists(m_cfg + L".new"));
 }
 
 // Only a list that does not exist means no product; one that exists but cannot be read leaves
@@ -206,7 +191,7 @@ TEST_F(toolkit31x_remover_test, count_tells_a_missing_list_from_an_unreadable_on
     int count;
   } cases[] = {
       {"no folder", [](const std::wstring&) {}, 0},
-      {"no file", [](const std::wstring& cfg) { fx::make_file(cfg + L".txt"); }, 0},
+      {"no file", [](const std::wstring& cfg) { EXPECT_TRUE(make_file(cfg + L".txt")); }, 0},
       {"empty list", [](const std::wstring& cfg) { fx::write_products(cfg, {}); }, 0},
       {"only .new",
        [](const std::wstring& cfg) {
@@ -232,8 +217,8 @@ TEST_F(toolkit31x_remover_test, count_tells_a_missing_list_from_an_unreadable_on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    fx::remove_tree_if_present(fx::common_appdata() + L"Ravelins");
-    if (std::string(c.name) != "no folder") fx::make_parent_folder(m_cfg);
+    remove_forced(fx::common_appdata() + L"Ravelins");
+    if (std::string(c.name) != "no folder") make_folder(m_cfg.substr(0, m_cfg.rfind(L'\\')));
     c.seed(m_cfg);
     captured_log log;
     EXPECT_EQ(c.count, m_remover->count_products_registered_in_toolkit_31x());
@@ -246,7 +231,7 @@ TEST_F(toolkit31x_remover_test, count_tells_a_missing_list_from_an_unreadable_on
 TEST_F(toolkit31x_remover_test, reads_the_user_email_from_the_suite_configuration) {
   fx::write_products(m_cfg, {{L"CVPRO", L"Corvane"}});
   const std::wstring suite_cfg = fx::common_appdata() + L"Ravelins\\Corvane\\suite.cfg";
-  fx::make_parent_folder(suite_cfg);
+  make_folder(suite_cfg.substr(0, suite_cfg.rfind(L'\\')));
   struct {
     const wchar_t* user;
     const wchar_t* site;
@@ -354,24 +339,24 @@ TEST_F(toolkit31x_remover_test, removes_the_framework_when_at_most_one_product_i
   fx::write_products(m_cfg, {{L"CVPRO", L"Corvane"}, {L"TOOLKIT", L"Dizavad"}});
   // On 64-bit Windows the counters of 64-bit programs live in the other view and stay.
   const std::wstring native_launcher = L"C:\\Program Files\\Ravelins\\RavelinLauncher.exe";
-  if (on_64_bit_windows()) fx::set_counter(KEY_WOW64_64KEY, native_launcher, 7);
+  if (under_wow64()) fx::set_counter(KEY_WOW64_64KEY, native_launcher, 7);
   captured_log log;
   m_remover->unregister_product_from_toolkit_31x(L"CVPRO");
   EXPECT_EQ(1, m_remover->count_products_registered_in_toolkit_31x());
   m_remover->remove_toolkit_31x();
 
-  EXPECT_EQ("/stop\n/uninstall\n", read_text(temp_file(L"tk_standin_record.txt")));
+  EXPECT_EQ("/stop\n/uninstall\n", read_file(temp_file(L"tk_standin_record.txt")));
   EXPECT_FALSE(install_files_left());
-  EXPECT_FALSE(fx::exists(m_install + L"Languages"));
-  EXPECT_TRUE(fx::exists(m_install + L"Corvane\\corvane.exe"));
+  EXPECT_FALSE(exists(m_install + L"Languages"));
+  EXPECT_TRUE(exists(m_install + L"Corvane\\corvane.exe"));
   EXPECT_FALSE(data_left());
-  EXPECT_FALSE(fx::exists(m_cfg));
+  EXPECT_FALSE(exists(m_cfg));
   EXPECT_EQ((std::map<std::wstring, std::wstring>{
                 {L"55555555555555555555555555555555", L"C:\\Other\\Corvane\\agent.exe"}}),
             fx::components());
   EXPECT_EQ(counter_map({{L"C:\\Other\\Ravelins.txt\\RavelinLauncher.exe", 3}}),
             fx::counters(KEY_WOW64_32KEY));
-  if (on_64_bit_windows()) {
+  if (under_wow64()) {
     EXPECT_EQ(counter_map({{native_launcher, 7}}), fx::counters(KEY_WOW64_64KEY));
   }
 
@@ -397,11 +382,11 @@ TEST_F(toolkit31x_remover_test, leaves_the_framework_to_two_products_but_repairs
   captured_log log;
   m_remover->remove_toolkit_31x();
   EXPECT_TRUE(install_files_left());
-  EXPECT_TRUE(fx::exists(m_install + L"Languages\\en.lng"));
-  EXPECT_TRUE(fx::exists(fx::common_appdata() + L"Ravelins\\Programs Bar\\bar.dat"));
-  EXPECT_TRUE(fx::exists(fx::other_profile_suite_folder()));
+  EXPECT_TRUE(exists(m_install + L"Languages\\en.lng"));
+  EXPECT_TRUE(exists(fx::common_appdata() + L"Ravelins\\Programs Bar\\bar.dat"));
+  EXPECT_TRUE(exists(fx::other_profile_suite_folder()));
   EXPECT_EQ(5u, fx::components().size());
-  EXPECT_FALSE(fx::exists(temp_file(L"tk_standin_record.txt")));
+  EXPECT_FALSE(exists(temp_file(L"tk_standin_record.txt")));
   for (const auto& [name, count] : fx::counters(KEY_WOW64_32KEY)) {
     EXPECT_EQ(name.find(L"Ravelins.txt") == std::wstring::npos ? 2u : 3u, count);
   }
@@ -418,11 +403,11 @@ TEST_F(toolkit31x_remover_test, damaged_product_list_leaves_framework_and_counte
   captured_log log;
   m_remover->remove_toolkit_31x();
   EXPECT_TRUE(install_files_left());
-  EXPECT_TRUE(fx::exists(m_cfg));
-  EXPECT_TRUE(fx::exists(fx::appdata() + L"Ravelins\\Suite\\user.dat"));
+  EXPECT_TRUE(exists(m_cfg));
+  EXPECT_TRUE(exists(fx::appdata() + L"Ravelins\\Suite\\user.dat"));
   EXPECT_EQ(5u, fx::components().size());
   EXPECT_EQ(before, fx::counters(KEY_WOW64_32KEY));
-  EXPECT_FALSE(fx::exists(temp_file(L"tk_standin_record.txt")));
+  EXPECT_FALSE(exists(temp_file(L"tk_standin_record.txt")));
   EXPECT_TRUE(
       log.contains("ATTENTION: Dizavad 3.1.x is left in place, as the products that use "
                    "it are not known"));
@@ -533,11 +518,11 @@ TEST_F(toolkit31x_remover_test, keeps_the_framework_for_the_one_product_left) {
   m_remover->remove_toolkit_31x();
   EXPECT_EQ((std::vector<product>{{L"QLPRO", L"Q"}}), fx::read_products(m_cfg));
   EXPECT_TRUE(install_files_left());
-  EXPECT_TRUE(fx::exists(m_install + L"Languages\\en.lng"));
-  EXPECT_TRUE(fx::exists(fx::appdata() + L"Ravelins\\Suite\\user.dat"));
-  EXPECT_TRUE(fx::exists(fx::other_profile_suite_folder()));
+  EXPECT_TRUE(exists(m_install + L"Languages\\en.lng"));
+  EXPECT_TRUE(exists(fx::appdata() + L"Ravelins\\Suite\\user.dat"));
+  EXPECT_TRUE(exists(fx::other_profile_suite_folder()));
   EXPECT_EQ(5u, fx::components().size());
-  EXPECT_FALSE(fx::exists(temp_file(L"tk_standin_record.txt")));
+  EXPECT_FALSE(exists(temp_file(L"tk_standin_record.txt")));
   for (const auto& [name, count] : fx::counters(KEY_WOW64_32KEY)) {
     EXPECT_EQ(name.find(L"Ravelins.txt") == std::wstring::npos ? 1u : 3u, count);
   }

@@ -9,14 +9,16 @@
 
 #include <string>
 
-#include "replay/log/test_folder.h"
+#include "replay/unique_handle.h"
+#include "testing/files.h"
+#include "testing/scratch_folder.h"
 
 namespace replay {
 namespace {
 
-using testing::read_file;
-using testing::test_folder;
-using testing::write_file;
+using test_support::make_file;
+using test_support::read_file;
+using test_support::scratch_folder;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kAll = GENERIC_READ | GENERIC_WRITE | DELETE;
@@ -56,11 +58,11 @@ const plain_file_case kCases[] = {
 
 class PlainFileTest : public ::testing::Test {
  protected:
-  PlainFileTest() : m_folder("plain-file") {}
+  PlainFileTest() : m_folder(L"plain-file") {}
   std::wstring wide(const std::string& name) const { return ansi_path(m_folder / name); }
   void plant(seed planted) {
-    write_file(m_folder / "other", "other");
-    if (planted == seed::plain) write_file(m_folder / "name", "old");
+    make_file(m_folder / "other", "other");
+    if (planted == seed::plain) make_file(m_folder / "name", "old");
     if (planted == seed::hard_link) {
       ASSERT_TRUE(CreateHardLinkW(wide("name").c_str(), wide("other").c_str(), nullptr));
     }
@@ -85,7 +87,7 @@ class PlainFileTest : public ::testing::Test {
     } while (FindNextFileW(search.get(), &found));
     return count;
   }
-  test_folder m_folder;
+  scratch_folder m_folder;
 };
 
 TEST_F(PlainFileTest, PlantedNamesAreNeverWrittenThrough) {

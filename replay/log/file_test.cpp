@@ -12,27 +12,29 @@
 #include "replay/log/generic.h"
 #include "replay/log/log.h"
 #include "replay/log/rotation.h"
-#include "replay/log/test_folder.h"
+#include "replay/unique_handle.h"
+#include "testing/files.h"
+#include "testing/scratch_folder.h"
 
 namespace replay {
 namespace {
 
-using testing::read_file;
-using testing::test_folder;
-using testing::write_file;
+using test_support::make_file;
+using test_support::read_file;
+using test_support::scratch_folder;
 
 const std::string kBom = "\xEF\xBB\xBF";
 
 class FileTest : public ::testing::Test {
  protected:
-  FileTest() : m_folder("log-file") {}
+  FileTest() : m_folder(L"log-file") {}
   void TearDown() override { log_shutdown(); }
 
   std::string base() const { return m_folder / "Test"; }
   std::string current() const { return log::current_file_name(base()); }
   std::string backup(int number) const { return log::backup_file_name(base(), number); }
 
-  test_folder m_folder;
+  scratch_folder m_folder;
 };
 
 TEST_F(FileTest, NamesOfFileLockAndBackups) {
@@ -69,7 +71,7 @@ TEST_F(FileTest, ExistingFileIsAppendedWithoutSecondMark) {
 }
 
 TEST_F(FileTest, EmptyExistingFileGetsTheMark) {
-  write_file(current(), "");
+  make_file(current(), "");
   log::file(base()).write(1, "H ", "x");
   EXPECT_EQ(kBom + "H x\r\n", read_file(current()));
 }
@@ -116,8 +118,8 @@ const rotation_case kRotationCases[] = {
 TEST_F(FileTest, RotationCases) {
   for (const auto& c : kRotationCases) {
     for (int n = 1; n <= 3; ++n) DeleteFileA(backup(n).c_str());
-    write_file(current(), "OLD");
-    for (int n : c.existing) write_file(backup(n), "B" + std::to_string(n));
+    make_file(current(), "OLD");
+    for (int n : c.existing) make_file(backup(n), "B" + std::to_string(n));
     {
       log::file listener(base(), 1, c.backup_count);
       listener.write(1, "H ", "new");
@@ -148,7 +150,7 @@ TEST_F(FileTest, SingleBackupIsReplacedOnEveryRotation) {
 TEST_F(FileTest, RotationGivesUpWhenBackupsCannotBeWritten) {
   for (uint32_t count : {1u, 3u}) {
     for (uint32_t n = 1; n <= count; ++n) CreateDirectoryA(backup(n).c_str(), nullptr);
-    write_file(current(), "OLD");
+    make_file(current(), "OLD");
     {
       log::file listener(base(), 1, count);
       listener.write(1, "H ", "after");
@@ -169,13 +171,12 @@ TEST_F(FileTest, RotationGivesUpWhenBackupsCannotBeWritten) {
 TEST_F(FileTest, UnreadableSizeIsNotTheLimit) {
   EXPECT_FALSE(log::reached_size_limit(nullptr, 0));
   EXPECT_FALSE(log::reached_size_limit(INVALID_HANDLE_VALUE, log::file::kNoLimit));
-  write_file(current(), "12345");
-  HANDLE handle = CreateFileA(current().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  EXPECT_TRUE(log::reached_size_limit(handle, 5));
-  EXPECT_FALSE(log::reached_size_limit(handle, 6));
-  EXPECT_FALSE(log::reached_size_limit(handle, log::file::kNoLimit));
-  CloseHandle(handle);
+  make_file(current(), "12345");
+  const scoped_handle handle(CreateFileA(current().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+  EXPECT_TRUE(log::reached_size_limit(handle.get(), 5));
+  EXPECT_FALSE(log::reached_size_limit(handle.get(), 6));
+  EXPECT_FALSE(log::reached_size_limit(handle.get(), log::file::kNoLimit));
 }
 
 // A log name planted as a hard link to another file (a name any account may make in a shared
@@ -186,7 +187,7 @@ TEST_F(FileTest, LogNamePlantedAsHardLinkIsReplaced) {
   for (uint32_t backup_count : {0u, 1u}) {
     DeleteFileA(current().c_str());
     DeleteFileA(backup(1).c_str());
-    write_file(other, "keep");
+    make_file(other, "keep");
     ASSERT_TRUE(CreateHardLinkA(current().c_str(), other.c_str(), nullptr));
     {
       // With a limit of 4 bytes the second write rotates: copies the log and cuts it.
@@ -206,7 +207,7 @@ TEST_F(FileTest, LogNamePlantedAsHardLinkIsReplaced) {
 // library's fopen does) can still read it, also when the log replaced a planted name.
 TEST_F(FileTest, OpenLogCanBeReadByOthers) {
   const std::string other = m_folder / "other.txt";
-  write_file(other, "keep");
+  make_file(other, "keep");
   for (bool planted : {false, true}) {
     DeleteFileA(current().c_str());
     if (planted) {

@@ -11,13 +11,13 @@
 #include "replay/exception/exception.h"
 #include "replay/log/generic.h"
 #include "replay/log/log.h"
-#include "replay/log/test_capture.h"
+#include "testing/log_capture.h"
 
 namespace replay {
 namespace {
 
-using testing::capture;
-using testing::captured_line;
+using test_support::capture;
+using test_support::captured_line;
 
 REPLAY_EXCEPTION_KIND(area_error, replay::exception, "registry2");
 REPLAY_EXCEPTION_KIND(key_error, area_error, "key_error");

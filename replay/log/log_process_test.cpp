@@ -3,42 +3,50 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "replay/log/rotation.h"
-#include "replay/log/test_folder.h"
-#include "replay/mutex/test_helper_process.h"
 #include "replay/unique_handle.h"
+#include "testing/child_process.h"
+#include "testing/files.h"
+#include "testing/prefix.h"
+#include "testing/scratch_folder.h"
+#include "testing/text.h"
 
 namespace replay {
 namespace {
 
-using testing::read_file;
-using testing::start_helper;
-using testing::test_folder;
-using testing::wait_for_exit;
+using test_support::child_process;
+using test_support::helper_program;
+using test_support::quote_arguments;
+using test_support::read_file;
+using test_support::scratch_folder;
+using test_support::wide;
 
 TEST(LogProcessTest, ConcurrentWritersLoseAndInterleaveNoLine) {
   constexpr int kWriters = 4;
   constexpr int kLines = 150;
-  test_folder folder("log-processes");
+  scratch_folder folder(L"log-processes");
   const std::string base = folder / "Shared";
   const std::string event_name = "corvane-log-start-" + std::to_string(GetCurrentProcessId());
   scoped_handle start(CreateEventA(nullptr, TRUE, FALSE, event_name.c_str()));
   ASSERT_TRUE(start.is_valid());
 
-  std::vector<scoped_handle> writers;
+  std::vector<std::unique_ptr<child_process>> writers;
   for (int id = 0; id < kWriters; ++id) {
-    writers.push_back(start_helper("log_writer.exe",
-                                   {base, std::to_string(id), std::to_string(kLines), event_name}));
-    ASSERT_TRUE(writers.back().is_valid()) << id;
+    writers.push_back(std::make_unique<child_process>(
+        helper_program(L"log_writer"),
+        quote_arguments(
+            {wide(base), std::to_wstring(id), std::to_wstring(kLines), wide(event_name)})));
+    ASSERT_TRUE(writers.back()->started()) << id;
   }
   Sleep(500);  // let the writers open the log; latecomers are not waited for
   SetEvent(start.get());
-  for (auto& writer : writers) EXPECT_EQ(0u, wait_for_exit(writer, 120000));
+  for (auto& writer : writers) EXPECT_EQ(0u, writer->wait_for_exit(120000));
 
   const std::string content = read_file(log::current_file_name(base));
   ASSERT_EQ("\xEF\xBB\xBF", content.substr(0, 3));

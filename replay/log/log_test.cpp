@@ -12,13 +12,13 @@
 #include "replay/log/header.h"
 #include "replay/log/proxy.h"
 #include "replay/log/router.h"
-#include "replay/log/test_capture.h"
+#include "testing/log_capture.h"
 
 namespace replay {
 namespace {
 
-using testing::capture;
-using testing::captured_line;
+using test_support::capture;
+using test_support::captured_line;
 
 struct header_case {
   int level;

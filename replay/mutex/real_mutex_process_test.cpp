@@ -6,13 +6,17 @@
 
 #include "replay/mutex/real_mutex.h"
 #include "replay/mutex/scope.h"
-#include "replay/mutex/test_helper_process.h"
+#include "testing/child_process.h"
+#include "testing/prefix.h"
+#include "testing/text.h"
 
 namespace replay {
 namespace {
 
-using testing::start_helper;
-using testing::wait_for_exit;
+using test_support::child_process;
+using test_support::helper_program;
+using test_support::quote_arguments;
+using test_support::wide;
 
 std::string unique_name(const char* what) {
   return std::string("corvane-test-") + what + "-" + std::to_string(GetCurrentProcessId());
@@ -21,9 +25,10 @@ std::string unique_name(const char* what) {
 TEST(RealMutexProcessTest, MutexAbandonedByAnEndedProcessIsTakenOver) {
   const std::string name = unique_name("process-abandon");
   real_mutex lock(name);
-  auto holder = start_helper("named_lock_holder.exe", {"abandon", name});
-  ASSERT_TRUE(holder.is_valid());
-  ASSERT_EQ(0u, wait_for_exit(holder));
+  child_process holder(helper_program(L"named_lock_holder"),
+                       quote_arguments({L"abandon", wide(name)}));
+  ASSERT_TRUE(holder.started());
+  ASSERT_EQ(0u, holder.wait_for_exit());
   EXPECT_TRUE(lock.lock());
   lock.unlock();
 }
@@ -37,17 +42,18 @@ TEST(RealMutexProcessTest, ProcessesExcludeEachOther) {
   const std::string marker = std::string(temp) + name + ".held";
   DeleteFileA(marker.c_str());
   real_mutex lock(name);
-  auto holder = start_helper("named_lock_holder.exe", {"hold", name, marker});
-  ASSERT_TRUE(holder.is_valid());
+  child_process holder(helper_program(L"named_lock_holder"),
+                       quote_arguments({L"hold", wide(name), wide(marker)}));
+  ASSERT_TRUE(holder.started());
   for (int i = 0; i < 600 && GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
-    if (WaitForSingleObject(holder.get(), 50) == WAIT_OBJECT_0) break;
+    if (holder.wait(50)) break;
   }
   ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(marker.c_str())) << "holder never held";
   {
     scope guard(&lock);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(marker.c_str()));
   }
-  EXPECT_EQ(0u, wait_for_exit(holder));
+  EXPECT_EQ(0u, holder.wait_for_exit());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <typeindex>
 #include <typeinfo>
@@ -13,6 +14,9 @@
 
 #include "gtest/gtest.h"
 #include "replay/unicode/unicode.h"
+#include "replay/unique_handle.h"
+#include "testing/registry_seed.h"
+#include "testing/scratch_key.h"
 
 namespace replay {
 namespace registry2 {
@@ -41,14 +45,14 @@ class KeyTest : public ::testing::Test {
       if (c == '/') c = '_';
     }
     path_ = std::wstring(kTestRoot) + L"\\" + std::wstring(name.begin(), name.end());
-    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0,
-                                             KEY_ALL_ACCESS, nullptr, &raw_, nullptr));
+    scratch_ = std::make_unique<test_support::scratch_key>(path_);
+    ASSERT_TRUE(scratch_->is_valid());
+    raw_ = scratch_->get();
   }
 
   void TearDown() override {
-    RegCloseKey(raw_);
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str()));
+    scratch_.reset();
+    EXPECT_FALSE(test_support::key_exists(HKEY_CURRENT_USER, 0, path_));
     RegDeleteKeyW(HKEY_CURRENT_USER, kTestRoot);  // only when no other test still uses it
   }
 
@@ -62,16 +66,17 @@ class KeyTest : public ::testing::Test {
     seed(name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
   void seed_key(const std::wstring& subkey) {
-    HKEY created = nullptr;
+    replay::unique_hkey created;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(raw_, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &created, nullptr));
-    RegCloseKey(created);
+                                             nullptr, created.receive(), nullptr));
   }
   bool key_exists(const std::wstring& subkey) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(raw_, subkey.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-    RegCloseKey(opened);
-    return true;
+    replay::unique_hkey opened;
+    if (RegOpenKeyExW(raw_, subkey.c_str(), 0, KEY_READ, opened.receive()) == ERROR_SUCCESS) {
+      return true;
+    }
+    opened.release();
+    return false;
   }
   // Type and raw bytes of a value as stored.
   std::vector<BYTE> stored(const std::wstring& name, DWORD* type) {
@@ -84,7 +89,8 @@ class KeyTest : public ::testing::Test {
   }
 
   std::wstring path_;
-  HKEY raw_ = nullptr;
+  std::unique_ptr<test_support::scratch_key> scratch_;
+  HKEY raw_ = nullptr;  // the scratch key's own handle
 };
 
 // ---- Error kinds, messages and what() texts ------------------------------------------------
@@ -473,12 +479,12 @@ TEST_F(KeyTest, DuplicateSeesTheSameKeyAfterTheOriginalIsGone) {
 
 TEST_F(KeyTest, RootKeysFollowAnOverriddenPredefinedKey) {
   // Another scratch key stands in for HKEY_LOCAL_MACHINE; the real one stays untouched.
-  ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, raw_));
+  ASSERT_TRUE(scratch_->redirect(HKEY_LOCAL_MACHINE));
   {
     key machine(HKEY_LOCAL_MACHINE);
     machine.open(L"Software\\Corvane", true).set_dword(L"d", 1);
   }
-  ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr));
+  scratch_->restore();
   EXPECT_TRUE(key_exists(L"Software\\Corvane"));
 }
 
@@ -489,10 +495,12 @@ void set_dacl(HKEY parent, const std::wstring& name, const wchar_t* sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
                                                                    &descriptor, nullptr));
-  HKEY handle = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(parent, name.c_str(), 0, WRITE_DAC, &handle));
-  EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(handle, DACL_SECURITY_INFORMATION, descriptor));
-  RegCloseKey(handle);
+  {
+    replay::unique_hkey handle;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(parent, name.c_str(), 0, WRITE_DAC, handle.receive()));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetKeySecurity(handle.get(), DACL_SECURITY_INFORMATION, descriptor));
+  }
   LocalFree(descriptor);
 }
 
@@ -501,10 +509,11 @@ class ReadOnlyKeyTest : public KeyTest {
   void SetUp() override {
     KeyTest::SetUp();
     seed_key(L"ro\\child");
-    HKEY ro = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(raw_, L"ro", 0, KEY_ALL_ACCESS, &ro));
-    RegSetValueExW(ro, L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
-    RegCloseKey(ro);
+    {
+      replay::unique_hkey ro;
+      ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(raw_, L"ro", 0, KEY_ALL_ACCESS, ro.receive()));
+      RegSetValueExW(ro.get(), L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
+    }
     set_dacl(raw_, L"ro", L"D:P(A;;KR;;;WD)");  // everyone may read, nobody may write
   }
   void TearDown() override {

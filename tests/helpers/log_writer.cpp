@@ -4,6 +4,8 @@
 // "writer <id> line <n> <padding>" through the process-wide log.
 #include <windows.h>
 
+#include "replay/unique_handle.h"
+
 #include <cstdlib>
 #include <string>
 
@@ -14,11 +16,8 @@ int main(int argc, char** argv) {
   if (argc < 5) return 2;
   try {
     replay::log_add_listener(new replay::log::file(argv[1]));
-    HANDLE start = OpenEventA(SYNCHRONIZE, FALSE, argv[4]);
-    if (start != nullptr) {
-      WaitForSingleObject(start, 30000);
-      CloseHandle(start);
-    }
+    const replay::scoped_handle start(OpenEventA(SYNCHRONIZE, FALSE, argv[4]));
+    if (start) WaitForSingleObject(start.get(), 30000);
     const std::string padding(200, 'p');
     const int count = std::atoi(argv[3]);
     for (int n = 0; n < count; ++n) {

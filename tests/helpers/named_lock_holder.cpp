@@ -4,6 +4,8 @@
 //                                          unlocks
 #include <windows.h>
 
+#include "replay/unique_handle.h"
+
 #include <cstring>
 
 #include "replay/mutex/real_mutex.h"
@@ -15,9 +17,10 @@ int main(int argc, char** argv) {
     if (!lock.lock()) return 3;
     if (std::strcmp(argv[1], "abandon") == 0) ExitProcess(0);
     if (std::strcmp(argv[1], "hold") != 0 || argc < 4) return 2;
-    HANDLE marker = CreateFileA(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    CloseHandle(marker);
+    {
+      const replay::scoped_handle marker(CreateFileA(
+          argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     Sleep(1000);
     DeleteFileA(argv[3]);
     lock.unlock();

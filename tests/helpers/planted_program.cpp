@@ -2,9 +2,10 @@
 // leaves the file named by PLANTED_MARKER (a full path) behind, so a test can tell.
 #include <windows.h>
 
+#include "replay/unique_handle.h"
+
 int main() {
-  HANDLE marker = CreateFileW(PLANTED_MARKER, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
+  const replay::scoped_handle marker(CreateFileW(PLANTED_MARKER, GENERIC_WRITE, 0, nullptr,
+                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   return 0;
 }

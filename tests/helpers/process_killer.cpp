@@ -7,6 +7,8 @@
 //                                      one a line, after a first line "version MAJOR.MINOR"
 #include <windows.h>
 
+#include "replay/unique_handle.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -39,11 +41,11 @@ int spawn_killer(const char* name) {
                       &process)) {
     return 98;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
+  const replay::scoped_handle thread(process.hThread);
+  const replay::scoped_handle child(process.hProcess);
+  WaitForSingleObject(child.get(), INFINITE);
   DWORD exit_code = 97;
-  GetExitCodeProcess(process.hProcess, &exit_code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(child.get(), &exit_code);
   return static_cast<int>(exit_code);
 }
 

@@ -68,13 +68,13 @@ std::string service_state(const std::wstring& name) {
 using line_list = std::vector<std::string>;
 
 void add_key(line_list& out, const registry_scope& s, const std::wstring& path) {
-  out.push_back("key   " + s.label + "\\" + narrow(path) + ": " +
+  out.push_back("key   " + s.label + "\\" + ansi(path) + ": " +
                 (key_exists(s.root, s.v, path) ? "present" : "absent"));
 }
 
 void add_value(line_list& out, const registry_scope& s, const std::wstring& path,
                const std::wstring& name) {
-  out.push_back("value " + s.label + "\\" + narrow(path) + " [" + narrow(name) +
+  out.push_back("value " + s.label + "\\" + ansi(path) + " [" + ansi(name) +
                 "]: " + value_state(s.root, s.v, path, name));
 }
 
@@ -166,7 +166,7 @@ std::vector<std::string> inventory() {
     out.push_back("process " + std::string(process) + ": " + process_state(process));
   }
   for (const wchar_t* service : {L"Corvane Update Service", L"Lantern Update Service"}) {
-    out.push_back("service " + narrow(service) + ": " + service_state(service));
+    out.push_back("service " + ansi(service) + ": " + service_state(service));
   }
   return out;
 }

@@ -29,7 +29,7 @@ std::string read_product_cfg(const std::string& path) {
   }
   std::string list;
   for (const auto& entry : products.m_products) {
-    list += (list.empty() ? "" : ", ") + narrow(entry.m_product_id);
+    list += (list.empty() ? "" : ", ") + ansi(entry.m_product_id);
   }
   return list.empty() ? "none" : list;
 }

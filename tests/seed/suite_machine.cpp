@@ -8,6 +8,10 @@
 #include <stdexcept>
 
 #include "replay/unique_handle.h"
+#include "testing/files.h"
+#include "testing/prefix.h"
+#include "testing/registry_seed.h"
+#include "testing/text.h"
 #include "tests/seed/product_cfg.h"
 #include "tests/seed/registry_edit.h"
 
@@ -31,42 +35,21 @@ const wchar_t kSystemUserData[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\";
 const char kOtherUser[] = "alice";
 
-bool running_under_wow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
 std::string shell_folder(int csidl) {
-  char path[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, path))) {
-    throw std::runtime_error("no shell folder " + std::to_string(csidl));
-  }
-  return path;
+  const std::wstring path = test_support::shell_folder(csidl | CSIDL_FLAG_CREATE);
+  if (path.empty()) throw std::runtime_error("no shell folder " + std::to_string(csidl));
+  return test_support::ansi(path);
 }
-
-std::string parent_of(const std::string& path) {
-  return path.substr(0, path.rfind('\\'));
-}
-
-void make_folders(const std::string& path) {
-  std::string partial;
-  for (size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '\\') {
-      if (partial.size() > 2) CreateDirectoryA(partial.c_str(), nullptr);
-    }
-    if (i < path.size()) partial += path[i];
-  }
-}
-
 void write_file(const std::string& path, const std::string& text = "Corvane demo data\r\n") {
-  make_folders(parent_of(path));
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  if (!out) throw std::runtime_error("cannot write " + path);
+  if (!test_support::make_file(path, text)) throw std::runtime_error("cannot write " + path);
 }
 
+// Seeds the rows; `what` names them when the registry refuses one.
+void seed_rows(const std::vector<registry_row>& rows, const char* what) {
+  if (!seed_registry(rows)) throw std::runtime_error(std::string("cannot write ") + what);
+}
 void copy_program(const std::string& from, const std::string& to) {
-  make_folders(parent_of(to));
+  test_support::make_folder(test_support::wide(to.substr(0, to.rfind('\\'))));
   if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
     throw std::runtime_error("cannot copy " + from + " to " + to);
   }
@@ -82,39 +65,46 @@ void start_detached(const std::string& program) {
                       nullptr, nullptr, &startup, &process)) {
     throw std::runtime_error("cannot start " + program);
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  // Detached: the suite's processes outlive the seeding, and are ended by name.
+  const replay::scoped_handle thread(process.hThread);
+  const replay::scoped_handle owner(process.hProcess);
 }
 
 void install_uninstall_entries(const machine_paths& m) {
   const std::wstring entry = std::wstring(kUninstall) + L"Corvane";
-  set_string(HKEY_LOCAL_MACHINE, 0, entry, L"DisplayName", L"Corvane");
-  set_string(HKEY_LOCAL_MACHINE, 0, entry, L"DisplayVersion", L"3.1.25");
-  set_string(HKEY_LOCAL_MACHINE, 0, entry, L"InstallLocation", wide(m.dizavad + "Corvane\\"));
-  set_string(HKEY_LOCAL_MACHINE, 0, entry, L"Product Code", kProductCode);
-  set_string(HKEY_LOCAL_MACHINE, 0, std::wstring(kUninstall) + L"Corvane Toolbar", L"DisplayName",
-             L"Corvane Toolbar");
-  set_string(HKEY_LOCAL_MACHINE, 0, std::wstring(kUninstall) + kProductCode, L"DisplayName",
-             L"Corvane Installer Data");
-  set_string(HKEY_LOCAL_MACHINE, 0, std::wstring(kUninstall) + L"Lantern Reader", L"DisplayName",
-             L"Lantern Reader");
+  const HKEY hklm = HKEY_LOCAL_MACHINE;
+  seed_rows({string_row(hklm, 0, entry, L"DisplayName", L"Corvane"),
+             string_row(hklm, 0, entry, L"DisplayVersion", L"3.1.25"),
+             string_row(hklm, 0, entry, L"InstallLocation", wide(m.dizavad + "Corvane\\")),
+             string_row(hklm, 0, entry, L"Product Code", kProductCode),
+             string_row(hklm, 0, std::wstring(kUninstall) + L"Corvane Toolbar", L"DisplayName",
+                        L"Corvane Toolbar"),
+             string_row(hklm, 0, std::wstring(kUninstall) + kProductCode, L"DisplayName",
+                        L"Corvane Installer Data"),
+             string_row(hklm, 0, std::wstring(kUninstall) + L"Lantern Reader", L"DisplayName",
+                        L"Lantern Reader")},
+            "the Uninstall entries");
 }
-
 void install_software_keys() {
-  set_string(HKEY_LOCAL_MACHINE, 0, L"Software\\Corvane", L"Version", L"3.1.25");
-  set_string(HKEY_CURRENT_USER, 0, L"Software\\Corvane", L"Language", L"en");
-  set_string(HKEY_CURRENT_USER, 0, L"Software\\VozadEvuzad2", L"Seen", L"1");
-  set_string(HKEY_LOCAL_MACHINE, 0, L"Software\\Lantern", L"Version", L"7.0");
-  set_string(HKEY_CURRENT_USER, 0, L"Software\\Lantern", L"Language", L"en");
-  if (running_under_wow64()) {
+  const HKEY hklm = HKEY_LOCAL_MACHINE, hkcu = HKEY_CURRENT_USER;
+  std::vector<registry_row> rows = {
+      string_row(hklm, 0, L"Software\\Corvane", L"Version", L"3.1.25"),
+      string_row(hkcu, 0, L"Software\\Corvane", L"Language", L"en"),
+      string_row(hkcu, 0, L"Software\\VozadEvuzad2", L"Seen", L"1"),
+      string_row(hklm, 0, L"Software\\Lantern", L"Version", L"7.0"),
+      string_row(hkcu, 0, L"Software\\Lantern", L"Language", L"en")};
+  if (test_support::under_wow64()) {
     // The 64-bit view is not the 32-bit suite's: it must stay.
-    set_string(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, L"Software\\Corvane", L"Note", L"64-bit view");
+    rows.push_back(
+        string_row(hklm, KEY_WOW64_64KEY, L"Software\\Corvane", L"Note", L"64-bit view"));
   }
+  seed_rows(rows, "the Software keys");
 }
-
 void install_start_menu(const machine_paths& m) {
-  set_string(HKEY_LOCAL_MACHINE, 0, kShellFolders, L"Common Programs", wide(m.common_programs));
-  set_string(HKEY_CURRENT_USER, 0, kShellFolders, L"Programs", wide(m.programs));
+  seed_rows({string_row(HKEY_LOCAL_MACHINE, 0, kShellFolders, L"Common Programs",
+                        wide(m.common_programs)),
+             string_row(HKEY_CURRENT_USER, 0, kShellFolders, L"Programs", wide(m.programs))},
+            "the Shell Folders");
   write_file(m.common_programs + "\\Ravelins\\Corvane\\Corvane.lnk");
   write_file(m.common_programs + "\\Corvane\\Uninstall Corvane.lnk");
   write_file(m.programs + "\\Ravelins\\Corvane\\Corvane.lnk");
@@ -167,40 +157,45 @@ void install_installer_stores(const machine_paths& m) {
   const std::wstring shared_file = wide(m.dizavad + "Corvane\\shared.dll");
   auto installer_path = [](const std::wstring& p) { return p.substr(0, 1) + L"?" + p.substr(2); };
 
-  for (const wchar_t* root : {kClassesInstaller, kMachineInstaller}) {
-    set_string(HKEY_LOCAL_MACHINE, v64, std::wstring(root) + L"UpgradeCodes\\" + upgrade, product,
-               L"");
-  }
-  create_key(HKEY_LOCAL_MACHINE, v64, std::wstring(kClassesInstaller) + L"Products\\" + product);
-  set_string(HKEY_LOCAL_MACHINE, v64, std::wstring(kClassesInstaller) + L"Products\\" + other,
-             L"ProductName", L"Lantern Reader");
-  set_string(HKEY_LOCAL_MACHINE, v64,
-             std::wstring(kSystemUserData) + L"Products\\" + product + L"\\InstallProperties",
-             L"DisplayName", L"Corvane");
+  const HKEY hklm = HKEY_LOCAL_MACHINE;
   const std::wstring components = std::wstring(kSystemUserData) + L"Components\\";
-  set_string(HKEY_LOCAL_MACHINE, v64, components + packed_guid(kComponentCode), product,
-             installer_path(key_file));
-  set_string(HKEY_LOCAL_MACHINE, v64, components + packed_guid(kSharedComponentCode), product,
-             installer_path(shared_file));
-  set_string(HKEY_LOCAL_MACHINE, v64, components + packed_guid(kSharedComponentCode), other,
-             installer_path(shared_file));
-
-  set_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, key_file, 2);
-  set_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, shared_file, 5);
-  for (const char* file : {"RavelinLauncher.exe", "RavelinSuiteService.exe", "Tracegather.exe"}) {
-    set_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, wide(m.dizavad + file), 2);
+  std::vector<registry_row> rows;
+  for (const wchar_t* root : {kClassesInstaller, kMachineInstaller}) {
+    rows.push_back(
+        string_row(hklm, v64, std::wstring(root) + L"UpgradeCodes\\" + upgrade, product, L""));
   }
-  set_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, wide(m.dizavad + "cvhtml.dll"), 1);
-  set_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, L"C:\\Lantern\\RavelinLauncher.exe", 3);
+  rows.insert(
+      rows.end(),
+      {key_row(hklm, v64, std::wstring(kClassesInstaller) + L"Products\\" + product),
+       string_row(hklm, v64, std::wstring(kClassesInstaller) + L"Products\\" + other,
+                  L"ProductName", L"Lantern Reader"),
+       string_row(hklm, v64,
+                  std::wstring(kSystemUserData) + L"Products\\" + product + L"\\InstallProperties",
+                  L"DisplayName", L"Corvane"),
+       string_row(hklm, v64, components + packed_guid(kComponentCode), product,
+                  installer_path(key_file)),
+       string_row(hklm, v64, components + packed_guid(kSharedComponentCode), product,
+                  installer_path(shared_file)),
+       string_row(hklm, v64, components + packed_guid(kSharedComponentCode), other,
+                  installer_path(shared_file)),
+       dword_row(hklm, 0, kSharedDlls, key_file, 2),
+       dword_row(hklm, 0, kSharedDlls, shared_file, 5)});
+  for (const char* file : {"RavelinLauncher.exe", "RavelinSuiteService.exe", "Tracegather.exe"}) {
+    rows.push_back(dword_row(hklm, 0, kSharedDlls, wide(m.dizavad + file), 2));
+  }
+  rows.push_back(dword_row(hklm, 0, kSharedDlls, wide(m.dizavad + "cvhtml.dll"), 1));
+  rows.push_back(dword_row(hklm, 0, kSharedDlls, L"C:\\Lantern\\RavelinLauncher.exe", 3));
 
-  if (running_under_wow64()) {
+  if (test_support::under_wow64()) {
     // The same registrations in the 32-bit view belong to a 32-bit installation that the
     // 64-bit installer database does not know: they must stay.
-    set_string(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY,
-               std::wstring(kMachineInstaller) + L"UpgradeCodes\\" + upgrade, product, L"");
-    create_key(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY,
-               std::wstring(kSystemUserData) + L"Products\\" + product);
+    rows.push_back(string_row(hklm, KEY_WOW64_32KEY,
+                              std::wstring(kMachineInstaller) + L"UpgradeCodes\\" + upgrade,
+                              product, L""));
+    rows.push_back(
+        key_row(hklm, KEY_WOW64_32KEY, std::wstring(kSystemUserData) + L"Products\\" + product));
   }
+  seed_rows(rows, "the installer registrations");
   (void)m;
 }
 
@@ -220,7 +215,7 @@ void install_service_command_line(const std::wstring& name, const std::string& c
                      SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                      wide(command_line).c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   if (!service) service.reset(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
-  if (!service) throw std::runtime_error("cannot create service " + narrow(name));
+  if (!service) throw std::runtime_error("cannot create service " + ansi(name));
   if (start) StartServiceW(service.get(), 0, nullptr);
 }
 
@@ -230,7 +225,7 @@ machine_paths current_machine() {
   m.common_appdata = shell_folder(CSIDL_COMMON_APPDATA) + "\\";
   m.appdata = shell_folder(CSIDL_APPDATA) + "\\";
   const std::string profile = shell_folder(CSIDL_PROFILE);
-  m.profiles = parent_of(profile) + "\\";
+  m.profiles = ansi(test_support::profiles_folder()) + "\\";
   m.user = profile.substr(profile.rfind('\\') + 1);
   m.common_programs = shell_folder(CSIDL_COMMON_PROGRAMS);
   m.programs = shell_folder(CSIDL_PROGRAMS);

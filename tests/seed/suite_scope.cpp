@@ -41,18 +41,18 @@ std::vector<std::string> suite_paths(const machine_paths& m) {
   const std::string classes = "HKLM\\SOFTWARE\\Classes\\Installer\\";
   const std::string installer = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\";
   const std::string system = installer + "UserData\\S-1-5-18\\";
-  const std::string upgrade = narrow(packed_guid(kUpgradeCode));
-  const std::string product = narrow(packed_guid(kProductCode));
+  const std::string upgrade = ansi(packed_guid(kUpgradeCode));
+  const std::string product = ansi(packed_guid(kProductCode));
   const std::string services = "HKLM\\System\\CurrentControlSet\\Services\\";
   const std::string control_set = "HKLM\\System\\ControlSet001\\Services\\";
   const std::string profiles = without_trailing_backslash(m.profiles);
   return {
-      uninstall + narrow(kProductCode),
+      uninstall + ansi(kProductCode),
       classes + "UpgradeCodes\\" + upgrade,
       installer + "UpgradeCodes\\" + upgrade,
       classes + "Products\\" + product,
       system + "Products\\" + product,
-      system + "Components\\" + narrow(packed_guid(kComponentCode)),
+      system + "Components\\" + ansi(packed_guid(kComponentCode)),
       services + "Corvane Update Service",
       control_set + "Corvane Update Service",
       without_trailing_backslash(m.dizavad),
@@ -109,7 +109,7 @@ bool is_suite_value(const std::string& item, const machine_paths& m) {
   const std::string shared_component =
       "value HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\"
       "Components\\" +
-      narrow(packed_guid(kSharedComponentCode)) + " [" + narrow(packed_guid(kProductCode)) + "]";
+      ansi(packed_guid(kSharedComponentCode)) + " [" + ansi(packed_guid(kProductCode)) + "]";
   return starts_with_ignoring_case(item, shared_dlls) ||
          (item.size() == shared_component.size() &&
           starts_with_ignoring_case(item, shared_component));

@@ -1,12 +1,15 @@
-#include "cleanup/service_test_util.h"
+#include "testing/test_services.h"
 
-#include "cleanup/processes.h"
-#include "replay/unicode/unicode.h"
 #include "replay/unique_handle.h"
+#include "testing/child_process.h"
+#include "testing/process_list.h"
+#include "testing/registry_seed.h"
+#include "testing/text.h"
+
+namespace test_support {
+namespace {
 
 using replay::scoped_service_handle;
-
-namespace {
 
 const wchar_t kServices[] = L"SYSTEM\\CurrentControlSet\\Services\\";
 
@@ -41,21 +44,17 @@ std::wstring services_key(const std::wstring& name) {
 
 test_services::~test_services() {
   for (const std::string& name : m_services) stop_and_delete(name);
-  for (const std::string& exe_name : m_exe_names) kill_processes_by_name(exe_name);
+  for (const std::string& exe_name : m_exe_names) end_processes(wide(exe_name));
   for (const std::string& exe_name : m_exe_names) {
-    eventually([&] { return !is_process_running(exe_name); }, 5000);
+    eventually([&] { return !process_running(wide(exe_name)); }, 5000);
   }
-  for (const std::wstring& key : m_keys)
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, services_key(key).c_str());
-  for (const std::wstring& key : m_keys)
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, services_key(key).c_str());
+  for (const std::wstring& key : m_keys) delete_tree(HKEY_LOCAL_MACHINE, 0, services_key(key));
 }
 
 bool test_services::install(const std::string& name, const std::string& display_name,
                             const std::string& exe_name, const std::string& mode) {
-  const std::wstring program =
-      m_folder.place(L"test_service", replay::to_wide(name), replay::to_wide(exe_name));
-  const std::string command = "\"" + replay::to_narrow(program) + "\" " + mode;
+  const std::wstring program = m_folder.place(L"test_service", wide(name), wide(exe_name));
+  const std::string command = "\"" + ansi(program) + "\" " + mode;
   m_exe_names.push_back(exe_name);
   const scoped_service_handle manager = open_manager();
   const scoped_service_handle service(
@@ -64,7 +63,7 @@ bool test_services::install(const std::string& name, const std::string& display_
                      command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   if (!service) return false;
   m_services.push_back(name);
-  m_keys.push_back(replay::to_wide(name));
+  m_keys.push_back(wide(name));
   return true;
 }
 
@@ -92,30 +91,22 @@ DWORD test_services::state(const std::string& name) {
 }
 
 void test_services::add_key(const std::wstring& name) {
-  HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_LOCAL_MACHINE, services_key(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                  nullptr, &key, nullptr);
-  RegCloseKey(key);
+  create_key(HKEY_LOCAL_MACHINE, 0, services_key(name));
   m_keys.push_back(name);
 }
 
 bool test_services::key_exists(const std::wstring& name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, services_key(name).c_str(), 0, KEY_READ, &key) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(key);
-  return true;
+  return test_support::key_exists(HKEY_LOCAL_MACHINE, 0, services_key(name));
 }
 
 void set_key_string(const std::wstring& key, const std::wstring& value, DWORD type,
                     const std::wstring& text) {
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, services_key(key).c_str(), value.c_str(), type, text.c_str(),
-                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  set_value(HKEY_LOCAL_MACHINE, 0, services_key(key), value, type, text.c_str(),
+            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 void set_key_dword(const std::wstring& key, const std::wstring& value, DWORD data) {
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, services_key(key).c_str(), value.c_str(), REG_DWORD, &data,
-                  sizeof(data));
+  set_dword(HKEY_LOCAL_MACHINE, 0, services_key(key), value, data);
 }
+
+}  // namespace test_support

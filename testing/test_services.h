@@ -1,6 +1,6 @@
-// Test support: registrations of the test service program with the real service manager, and
-// bare Services registry keys; everything made is removed at the end. Changes machine-wide state:
-// tests that use it are SERIAL.
+// Registrations of the test service program with the real service manager, and bare Services
+// registry keys; everything made is removed at the end. Changes machine-wide state: tests that
+// use it are SERIAL.
 #pragma once
 
 #include <windows.h>
@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/child_process_test_util.h"
+#include "testing/scratch_folder.h"
+
+namespace test_support {
 
 class test_services {
  public:
-  test_services() = default;
+  test_services() : m_folder(L"services") {}
   ~test_services();
   test_services(const test_services&) = delete;
   test_services& operator=(const test_services&) = delete;
@@ -45,3 +47,5 @@ class test_services {
 void set_key_string(const std::wstring& key, const std::wstring& value, DWORD type,
                     const std::wstring& text);
 void set_key_dword(const std::wstring& key, const std::wstring& value, DWORD data);
+
+}  // namespace test_support
