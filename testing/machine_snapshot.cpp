@@ -11,24 +11,12 @@
 #include <stdexcept>
 
 #include "replay/unique_handle.h"
+#include "testing/text.h"
 
 namespace test_support {
 namespace {
 
 using item_map = std::map<std::string, std::string>;
-
-std::string utf8(const wchar_t* text, size_t length) {
-  if (length == 0) return std::string();
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], size, nullptr, nullptr);
-  return out;
-}
-
-std::string utf8(const std::wstring& text) {
-  return utf8(text.data(), text.size());
-}
 
 char lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -74,10 +62,12 @@ std::string value_text(DWORD type, const BYTE* data, DWORD size) {
     case REG_SZ:
     case REG_EXPAND_SZ:
       while (units > 0 && text[units - 1] == L'\0') --units;
-      return "\"" + utf8(text, units) + "\"" + (type == REG_EXPAND_SZ ? " (expand)" : "");
+      return "\"" + utf8(std::wstring(text, units)) + "\"" +
+             (type == REG_EXPAND_SZ ? " (expand)" : "");
     case REG_MULTI_SZ: {
       std::string out = "multi:";
-      for (size_t i = 0; i < units; ++i) out += text[i] == L'\0' ? "|" : utf8(text + i, 1);
+      for (size_t i = 0; i < units; ++i)
+        out += text[i] == L'\0' ? "|" : utf8(std::wstring(1, text[i]));
       return out;
     }
     default:
@@ -106,7 +96,7 @@ struct registry_walk {
         continue;
       }
       if (result != ERROR_SUCCESS) break;
-      (*items)["value " + label + " [" + utf8(name.data(), name_length) + "]"] =
+      (*items)["value " + label + " [" + utf8(std::wstring(name.data(), name_length)) + "]"] =
           value_text(type, data.data(), size);
     }
   }
@@ -190,7 +180,8 @@ void record_registry(item_map& items) {
       break;
     }
     if (lstrcmpiW(name, own.c_str()) == 0) continue;
-    record_hive(users.get(), name, KEY_WOW64_64KEY, "HKU\\" + utf8(name, length), items);
+    record_hive(users.get(), name, KEY_WOW64_64KEY, "HKU\\" + utf8(std::wstring(name, length)),
+                items);
   }
 }
 

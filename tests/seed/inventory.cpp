@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "replay/unique_handle.h"
+#include "testing/prefix.h"
 #include "tests/seed/product_cfg.h"
 #include "tests/seed/registry_edit.h"
 #include "tests/seed/suite_machine.h"
@@ -19,10 +20,7 @@ struct registry_scope {
   std::string label;
 };
 
-bool under_wow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
+using test_support::under_wow64;
 
 std::string folder_state(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());

@@ -1,4 +1,5 @@
 #include "tests/seed/suite_scope.h"
+#include "testing/prefix.h"
 
 #include <windows.h>
 
@@ -13,10 +14,7 @@ namespace {
 using test_support::item_within;
 using test_support::machine_change;
 
-bool under_wow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
+using test_support::under_wow64;
 
 // Windows names are compared without regard to case.
 bool starts_with_ignoring_case(const std::string& text, const std::string& prefix) {
