@@ -1,9 +1,13 @@
 #include "replay/registry2/key.h"
 
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "replay/change/change_layer.h"
+#include "replay/registry2/key_name.h"
 #include "replay/unicode/unicode.h"
 
 namespace replay {
@@ -101,6 +105,62 @@ name_set list_names(HKEY handle, const char* call, Enumerate enumerate) {
   }
 }
 
+// Whether a report-only run has planned changes that reads must see.
+bool planning() {
+  return changes().planning();
+}
+
+// The planned state of value `name` of `handle` in a report-only run.
+planned_value planned(HKEY handle, const std::wstring& name, DWORD* type, std::string* data) {
+  if (!planning()) return planned_value::unchanged;
+  return changes().value_after(key_name(handle), name, type, data);
+}
+
+// Type and size as a query reports them, after the planned changes.
+bool query_planned(HKEY handle, const std::wstring& name, DWORD* type, DWORD* size) {
+  std::string data;
+  switch (planned(handle, name, type, &data)) {
+    case planned_value::deleted:
+      *type = kNotFound;
+      *size = 0;
+      return false;
+    case planned_value::set:
+      *size = static_cast<DWORD>(data.size());
+      return true;
+    default:
+      break;
+  }
+  LONG code = RegQueryValueExW(handle, name.c_str(), nullptr, type, nullptr, size);
+  if (code == ERROR_FILE_NOT_FOUND) *type = kNotFound;
+  return code == ERROR_SUCCESS;
+}
+
+// Copies exactly `expected` bytes of a planned value, as read_sized does for a real one.
+bool read_planned(HKEY handle, const std::wstring& name, void* data, DWORD expected) {
+  std::string bytes;
+  if (planned(handle, name, nullptr, &bytes) != planned_value::set) return false;
+  if (bytes.size() != expected) {
+    throw size_mismatch("Size mismatch: value " + quoted(name) +
+                        expected_found(expected, static_cast<DWORD>(bytes.size())));
+  }
+  std::memcpy(data, bytes.data(), bytes.size());
+  return true;
+}
+
+change key_change(change_kind kind, HKEY handle, const std::wstring& subkey,
+                  const std::wstring& value) {
+  change c;
+  c.kind = kind;
+  try {
+    c.where = key_name(handle, subkey);
+  } catch (...) {
+    c.where = subkey;  // the system cannot name the key: its own name stands for it
+  }
+  c.view = own_registry_view();
+  c.value = value;
+  return c;
+}
+
 }  // namespace
 
 key::key(HKEY root) : m_handle(open_handle(root)) {}
@@ -118,6 +178,10 @@ key key::open(const std::wstring& path, bool create) const {
     if (code != ERROR_SUCCESS) {
       throw key_error("RegOpenKeyEx() failed: key " + quoted(path) + code_text(code));
     }
+    if (planning() && changes().removed_key(key_name(result.get()))) {
+      throw key_error("RegOpenKeyEx() failed: key " + quoted(path) +
+                      code_text(ERROR_FILE_NOT_FOUND));
+    }
     return key(std::move(result));
   }
   LONG code = RegCreateKeyExW(handle(), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -131,26 +195,39 @@ key key::open(const std::wstring& path, bool create) const {
 
 name_set key::subkey_names() const {
   HKEY h = handle();
-  return list_names(h, "RegEnumKeyEx()", [h](DWORD index, wchar_t* buffer, DWORD* length) {
-    return RegEnumKeyExW(h, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
-  });
+  name_set names =
+      list_names(h, "RegEnumKeyEx()", [h](DWORD index, wchar_t* buffer, DWORD* length) {
+        return RegEnumKeyExW(h, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
+      });
+  if (!planning() || names.empty()) return names;
+  const std::wstring own = key_name(h);
+  for (auto name = names.begin(); name != names.end();) {
+    name = changes().removed_key(own + L"\\" + *name) ? names.erase(name) : std::next(name);
+  }
+  return names;
 }
 
 name_set key::value_names() const {
   HKEY h = handle();
-  return list_names(h, "RegEnumValue()", [h](DWORD index, wchar_t* buffer, DWORD* length) {
-    return RegEnumValueW(h, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
-  });
+  name_set names =
+      list_names(h, "RegEnumValue()", [h](DWORD index, wchar_t* buffer, DWORD* length) {
+        return RegEnumValueW(h, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
+      });
+  if (!planning() || names.empty()) return names;
+  for (auto name = names.begin(); name != names.end();) {
+    name = planned(h, *name, nullptr, nullptr) == planned_value::deleted ? names.erase(name)
+                                                                         : std::next(name);
+  }
+  return names;
 }
 
 bool key::query(const std::wstring& name, DWORD* type, DWORD* size) const {
   DWORD found_type = kNotFound;
   DWORD found_size = 0;
-  LONG code = RegQueryValueExW(handle(), name.c_str(), nullptr, &found_type, nullptr, &found_size);
-  if (code == ERROR_FILE_NOT_FOUND) found_type = kNotFound;
+  const bool found = query_planned(handle(), name, &found_type, &found_size);
   if (type != nullptr) *type = found_type;
   if (size != nullptr) *size = found_size;
-  return code == ERROR_SUCCESS;
+  return found;
 }
 
 std::wstring key::get_string(const std::wstring& name) const {
@@ -160,7 +237,9 @@ std::wstring key::get_string(const std::wstring& name) const {
   // Rounded up, so that a value of an odd byte count still fits; its stray last byte is dropped.
   std::vector<wchar_t> buffer((size + 1) / 2 + 1, L'\0');
   check_type(name, REG_SZ, type);
-  read_sized(handle(), name, buffer.data(), size);
+  if (!read_planned(handle(), name, buffer.data(), size)) {
+    read_sized(handle(), name, buffer.data(), size);
+  }
   std::wstring text(buffer.data(), size / 2);
   if (!text.empty() && text.back() == L'\0') text.pop_back();
   return type == REG_EXPAND_SZ ? expand_environment(name, text) : text;
@@ -175,12 +254,27 @@ DWORD key::get_dword(const std::wstring& name) const {
   query(name, &type, nullptr);
   check_type(name, REG_DWORD, type);
   DWORD value = 0;
-  read_sized(handle(), name, &value, sizeof(value));
+  if (!read_planned(handle(), name, &value, sizeof(value))) {
+    read_sized(handle(), name, &value, sizeof(value));
+  }
   return value;
 }
 
 void key::set_value(const std::wstring& name, DWORD type, const void* data, DWORD size) {
-  LONG code = RegSetValueExW(handle(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+  set_value(name, type, data, size, std::wstring());
+}
+
+void key::set_value(const std::wstring& name, DWORD type, const void* data, DWORD size,
+                    const std::wstring& detail) {
+  change c = key_change(change_kind::set_value, handle(), std::wstring(), name);
+  c.value_type = type;
+  c.data.assign(static_cast<const char*>(data), size);
+  c.detail = detail;
+  const HKEY h = handle();
+  const LONG code = static_cast<LONG>(changes().make(c, [&] {
+    return static_cast<DWORD>(
+        RegSetValueExW(h, name.c_str(), 0, type, static_cast<const BYTE*>(data), size));
+  }));
   if (code != ERROR_SUCCESS) {
     throw value_error("RegSetValueEx() failed: value " + quoted(name) + code_text(code));
   }
@@ -195,7 +289,10 @@ void key::set_dword(const std::wstring& name, DWORD value) {
 }
 
 void key::delete_value(const std::wstring& name) {
-  LONG code = RegDeleteValueW(handle(), name.c_str());
+  const HKEY h = handle();
+  const change c = key_change(change_kind::delete_value, h, std::wstring(), name);
+  const LONG code = static_cast<LONG>(
+      changes().make(c, [&] { return static_cast<DWORD>(RegDeleteValueW(h, name.c_str())); }));
   if (code != ERROR_SUCCESS) {
     throw key_error("RegDeleteValue() failed: value " + quoted(name) + code_text(code));
   }
@@ -206,7 +303,10 @@ void key::delete_key(const std::wstring& name, bool recursive) {
     key child = open(name, false);
     for (const std::wstring& subkey : child.subkey_names()) child.delete_key(subkey, true);
   }  // the child's handle is closed before its key is deleted
-  LONG code = RegDeleteKeyW(handle(), name.c_str());
+  const HKEY h = handle();
+  const change c = key_change(change_kind::delete_key, h, name, std::wstring());
+  const LONG code = static_cast<LONG>(
+      changes().make(c, [&] { return static_cast<DWORD>(RegDeleteKeyW(h, name.c_str())); }));
   if (code != ERROR_SUCCESS) {
     throw key_error("RegDeleteKey() failed: key " + quoted(name) + code_text(code));
   }

@@ -73,7 +73,11 @@ class key {
 
   // Writes `size` bytes of `data` as value `name` of `type`.
   // Throws value_error "RegSetValueEx() failed: value \"%s\" (%i)".
+  // Goes through the change layer (replay/change), as every write and deletion below does;
+  // `detail` tells the report and the backup what the change means ("3 -> 2").
   void set_value(const std::wstring& name, DWORD type, const void* data, DWORD size);
+  void set_value(const std::wstring& name, DWORD type, const void* data, DWORD size,
+                 const std::wstring& detail);
   // REG_SZ including the terminating zero ((length + 1) * 2 bytes).
   void set_string(const std::wstring& name, const std::wstring& text);
   // REG_DWORD of 4 bytes.
