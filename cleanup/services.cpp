@@ -200,7 +200,8 @@ bool delete_service_key(const std::wstring& exe_name) {
     try {
       if (!starts_executable(service, exe_name)) continue;
       services.delete_key(name, true);
-      replay::log_info("Service %s is killed", replay::to_narrow(name, CP_ACP, false).c_str());
+      replay::log_info(replay::would("Service %s is killed", "Service %s would be killed"),
+                       replay::to_narrow(name, CP_ACP, false).c_str());
       return true;
     } catch (...) {
       // No ImagePath, or the key could not be deleted: go on with the next service.

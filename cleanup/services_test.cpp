@@ -87,6 +87,27 @@ TEST_F(ServiceRegistryTest, KillDeletesMatchingKeysOneAtATimeAndSparesLongerName
   }
 }
 
+// A report-only run deletes no key: the keys it plans to delete are passed over by the next
+// search, as the real run's deleted ones are.
+TEST_F(ServiceRegistryTest, ReportOnlyKillPlansTheKeysOneAtATime) {
+  replay::planned_changes planned;
+  {
+    replay::changes_scope scope(planned);
+    captured_log log;
+    EXPECT_TRUE(kill_service_by_image("cvfind.exe"));
+    EXPECT_TRUE(kill_service_by_image("cvfind.exe"));
+    EXPECT_TRUE(kill_service_by_image("cvfind.exe"));
+    EXPECT_FALSE(kill_service_by_image("cvfind.exe"));
+    EXPECT_EQ((lines{"Service CvTest_4_nodisplay would be killed",
+                     "Service CvTest_5_quoted would be killed",
+                     "Service CvTest_6_later would be killed"}),
+              log.texts());
+  }
+  for (const wchar_t* kept : {L"CvTest_4_nodisplay", L"CvTest_5_quoted", L"CvTest_6_later"}) {
+    EXPECT_TRUE(test_services::key_exists(kept)) << kept;
+  }
+}
+
 class ServiceManagerTest : public ::testing::Test {
  protected:
   test_services m_services;
