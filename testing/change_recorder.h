@@ -1,5 +1,6 @@
-// Records every change the process's real change layer makes (replay/change) for as long as it
-// lives, so that a test can compare what a real run changed with what a report-only run planned.
+// A real change layer (replay/change) that records every change it made successfully, set as the
+// process's layer for as long as it lives, so that a test can compare what a real run changed
+// with what a report-only run planned. A change the machine refuses is not recorded.
 //
 //   replay::planned_changes planned;
 //   { replay::changes_scope scope(planned); run(); }
@@ -23,22 +24,23 @@ inline std::vector<std::string> change_lines(const std::vector<replay::change>& 
   return lines;
 }
 
-class change_recorder : public replay::change_observer {
+class change_recorder : public replay::real_changes {
  public:
-  change_recorder() { replay::real_layer().set_observer(this); }
-  ~change_recorder() override { replay::real_layer().set_observer(nullptr); }
+  change_recorder() { replay::set_changes(this); }
+  ~change_recorder() override { replay::set_changes(nullptr); }
   change_recorder(const change_recorder&) = delete;
   change_recorder& operator=(const change_recorder&) = delete;
 
-  DWORD before(const replay::change& c) override {
-    m_changes.push_back(c);
-    return 0;
+  DWORD make(const replay::change& c, const std::function<DWORD()>& apply) override {
+    const DWORD error = real_changes::make(c, apply);
+    if (error == 0) m_made.push_back(c);
+    return error;
   }
-  const std::vector<replay::change>& changes() const { return m_changes; }
-  std::vector<std::string> lines() const { return change_lines(m_changes); }
+  const std::vector<replay::change>& made() const { return m_made; }
+  std::vector<std::string> lines() const { return change_lines(m_made); }
 
  private:
-  std::vector<replay::change> m_changes;
+  std::vector<replay::change> m_made;
 };
 
 }  // namespace test_support
