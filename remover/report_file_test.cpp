@@ -45,8 +45,8 @@ const report_header kHeader{"Purgeline 1.0.0 (commit abc) report-only run: nothi
                             "BrandName: Acme; SuiteName: Suite; ServiceName: Svc.exe."};
 
 std::vector<change> some_changes() {
-  change value = make(change_kind::set_value, L"HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\X",
-                      L"3 -> 2");
+  change value =
+      make(change_kind::set_value, L"HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\X", L"3 -> 2");
   value.value = L"C:\\Program Files (x86)\\Ravelins\\a.dll";
   value.view = replay::registry_view::view_32;
   return {
