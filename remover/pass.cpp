@@ -13,6 +13,7 @@
 #include "msi_cleaner/reg_delete_key_ex.h"
 #include "msi_cleaner/wow64_process.h"
 #include "remover/command_line.h"
+#include "remover/report_run.h"
 #include "remover/software_registry.h"
 #include "remover/start_menu.h"
 #include "remover/temp_folder.h"
@@ -196,7 +197,11 @@ void clean_installer_database(const std::wstring& upgrade_code, const std::wstri
 }  // namespace
 
 // Every step and every line of the pass is guarded, so that the pass always runs to its end.
-int run_cleanup_pass(const std::string& command_line) {
+// A leading "/report" makes it a report-only run: every change is only planned, and the
+// report of them is written at the end.
+int run_cleanup_pass(const std::string& full_command_line) {
+  std::string command_line = full_command_line;
+  const report_run run(take_report_switch(command_line));
   run_settings settings;
   std::string display_name;
   product_uninstall_record record("Corvane");
@@ -204,7 +209,7 @@ int run_cleanup_pass(const std::string& command_line) {
   guarded("read_display_name()",
           [&] { display_name = low_bytes(display_name_or_empty("Corvane")); });
   guarded("open_log()", [] { open_log(log_base_name()); });
-  guarded("version line", [] { replay::log_info("%s", version_log_text().c_str()); });
+  guarded("version line", [&] { replay::log_info("%s", run.first_log_line().c_str()); });
 
   guarded("search_product_info()", [&] { search_product_info(record); });
   fall_back_to_default_install_location(record, settings.brand_name);
@@ -233,6 +238,7 @@ int run_cleanup_pass(const std::string& command_line) {
                              L"SOFTWARE\\Purgeline journal");
   });
 
+  guarded("write_report()", [&] { run.finish(settings); });
   guarded("log_shutdown()", replay::log_shutdown);
   return 0;
 }
