@@ -12,6 +12,7 @@
 #include "cleanup/privilege_scope.h"
 #include "replay/change/change_layer.h"
 #include "replay/log/log.h"
+#include "replay/unicode/unicode.h"
 #include "replay/unique_handle.h"
 
 namespace {
@@ -65,6 +66,18 @@ void end_process(DWORD process_id, const std::string& image_name) {
   }
 }
 
+// Whether process `process_id` runs the program at `path` (compared without regard to case).
+// A process that cannot be asked counts as one that does: its program is taken as in use.
+bool runs_program(DWORD process_id, const std::wstring& path) {
+  replay::scoped_handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+  if (!process) return true;
+  wchar_t image[MAX_PATH * 2];
+  DWORD length = MAX_PATH * 2;
+  if (!QueryFullProcessImageNameW(process.get(), 0, image, &length)) return true;
+  return CompareStringOrdinal(image, static_cast<int>(length), path.c_str(),
+                              static_cast<int>(path.size()), TRUE) == CSTR_EQUAL;
+}
+
 bool is_windows_2000() {
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof(version);
@@ -82,6 +95,19 @@ std::string snapshot_name(const std::string& name) {
 }
 
 }  // namespace
+
+bool is_program_of_running_process(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(L'\\');
+  const std::string name =
+      replay::to_narrow(separator == std::wstring::npos ? path : path.substr(separator + 1));
+  bool found = false;
+  for_each_process([&](const PROCESSENTRY32& entry) {
+    if (!image_name_matches(std::string(entry.szExeFile), name)) return true;
+    found = runs_program(entry.th32ProcessID, path);
+    return !found;
+  });
+  return found;
+}
 
 bool is_process_running(const std::string& name) {
   bool found = false;

@@ -8,6 +8,10 @@
 
 #include <string>
 
+// True when a running process that the run has not ended (or planned to end) runs the program
+// at the full path `path`. A process that cannot be asked for its program counts as running it.
+bool is_program_of_running_process(const std::wstring& path);
+
 // True when a running process's image name matches `name`.
 bool is_process_running(const std::string& name);
 

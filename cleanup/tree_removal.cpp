@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "cleanup/deferred_removal.h"
+#include "cleanup/processes.h"
 #include "cleanup/service_programs.h"
 #include "replay/change/change_layer.h"
 #include "replay/log/log.h"
@@ -87,6 +88,9 @@ outcome defer_file_in_use(const std::wstring& path, HANDLE proven) {
 
 // Deletes a file, taking its read-only attribute off first where that is what stops it. A file
 // that still cannot go (a program image a running process has loaded) is left to the restart.
+// A report-only run opens the file only to read it, so it asks the processes instead: the program
+// of a process the run keeps running is judged as in use, one of a process the run (planned to)
+// end as free; a file other processes merely hold open counts as free (the report says so).
 outcome remove_file(const open_folder& parent, const listed_entry& entry) {
   replay::scoped_handle handle;
   try {
@@ -100,6 +104,9 @@ outcome remove_file(const open_folder& parent, const listed_entry& entry) {
     return defer_file_in_use(path_of(parent, entry), probe.get());
   }
   const std::wstring path = path_of(parent, entry);
+  if (replay::changes().planning() && is_program_of_running_process(path)) {
+    return defer_file_in_use(path, handle.get());
+  }
   const DWORD code = make_removal(replay::change_kind::delete_file, path,
                                   [&handle] { return delete_file_through(handle.get()); });
   if (code == 0) return {1, false};

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "cleanup/folders.h"
+#include "replay/change/change_layer.h"
+#include "replay/change/planned_changes.h"
 #include "replay/unicode/unicode.h"
 #include "replay/unique_handle.h"
 #include "testing/child_process.h"
@@ -146,6 +148,54 @@ TEST_F(TreeRemovalInUseTest, TheProgramOfARegisteredServiceIsKept) {
 }
 
 // Nothing in use: nothing is scheduled.
+// A report-only run opens files only to read them, so it asks the processes: the program of a
+// process that keeps running is planned as the real run would leave it (to the restart, with
+// its folders), while once the run has planned to end that process its program is planned as
+// deleted. Nothing is scheduled or removed on the machine either way.
+TEST_F(TreeRemovalInUseTest, AReportOnlyRunJudgesARunningProgramByWhetherItsProcessIsEnded) {
+  scratch_folder scratch;
+  const std::wstring tree = scratch.path() + L"\\t";
+  make_file(tree + L"\\a.txt");
+  const std::wstring image = scratch.place(L"sleeper", L"t\\bin", L"sleeper.exe");
+  const child_process sleeper(image, L"60000");
+  ASSERT_TRUE(sleeper.started());
+  const std::string narrow_tree = replay::to_narrow(tree);
+
+  replay::planned_changes kept_running;
+  {
+    replay::changes_scope scope(kept_running);
+    captured_log log;
+    EXPECT_TRUE(remove_folder(narrow_tree));
+  }
+  replay::planned_changes ended;
+  {
+    replay::changes_scope scope(ended);
+    replay::change end;
+    end.kind = replay::change_kind::end_process;
+    end.where = L"sleeper.exe";
+    end.detail = L"process id " + std::to_wstring(sleeper.id());
+    replay::changes().make(end, nullptr);
+    captured_log log;
+    EXPECT_TRUE(remove_folder(narrow_tree));
+  }
+
+  auto kind_of = [](const replay::planned_changes& plan, const std::wstring& path) {
+    for (const replay::change& c : plan.planned()) {
+      if (c.where == path) return std::string(replay::change_kind_text(c.kind));
+    }
+    return std::string("none");
+  };
+  EXPECT_EQ("schedule at restart", kind_of(kept_running, image));
+  EXPECT_EQ("schedule at restart", kind_of(kept_running, tree + L"\\bin"));
+  EXPECT_EQ("delete file", kind_of(kept_running, tree + L"\\a.txt"));
+  EXPECT_EQ("delete file", kind_of(ended, image));
+  EXPECT_EQ("remove folder", kind_of(ended, tree + L"\\bin"));
+  EXPECT_EQ("remove folder", kind_of(ended, tree));
+  EXPECT_TRUE(pending_deletions().empty());
+  EXPECT_TRUE(exists(image));
+  EXPECT_TRUE(exists(tree + L"\\a.txt"));
+}
+
 TEST_F(TreeRemovalInUseTest, NothingIsScheduledWhenEverythingGoes) {
   scratch_folder scratch;
   make_file(scratch.path() + L"\\t\\a.txt");
