@@ -42,8 +42,9 @@ void add_line(std::string& text, const std::string& line) {
 // the change's detail says which.
 void add_assumptions(std::string& text, const std::vector<replay::change>& changes) {
   add_line(text,
-           "Assumed: a file held open only by processes that the run ends can be deleted once "
-           "they have ended.");
+           "Assumed: a file that a process holds open can be deleted (the run ends the suite's "
+           "processes first); the program of a process that keeps running stays in use, as the "
+           "real run finds it.");
   for (const replay::change& c : changes) {
     if (c.kind != replay::change_kind::run_program) continue;
     add_line(text, "Assumed: '" + utf8(c.where) + "' is not started; the run is judged on: " +

@@ -69,8 +69,9 @@ TEST(ReportText, HeaderAssumptionsChangesInOrderAndEveryKindCounted) {
   EXPECT_EQ(kHeader.settings, lines[2]);
 
   const std::vector<std::string> expected_tail = {
-      "Assumed: a file held open only by processes that the run ends can be deleted once they "
-      "have ended.",
+      "Assumed: a file that a process holds open can be deleted (the run ends the suite's "
+      "processes first); the program of a process that keeps running stays in use, as the real "
+      "run finds it.",
       "Assumed: 'C:\\Ravelins\\RavelinSuiteService.exe' is not started; the run is judged on: "
       "/unregister CVPRO; assumed: CVPRO unregistered.",
       "",
