@@ -12,6 +12,8 @@
 #include "msi_cleaner/clean_installer_database.h"
 #include "msi_cleaner/reg_delete_key_ex.h"
 #include "msi_cleaner/wow64_process.h"
+#include "remover/backup_session.h"
+#include "remover/backup_words.h"
 #include "remover/command_line.h"
 #include "remover/software_registry.h"
 #include "remover/start_menu.h"
@@ -193,7 +195,9 @@ void clean_installer_database(const std::wstring& upgrade_code, const std::wstri
 }  // namespace
 
 // Every step and every line of the pass is guarded, so that the pass always runs to its end.
-int run_cleanup_pass(const std::string& command_line) {
+int run_cleanup_pass(const std::string& whole_command_line) {
+  backup_request backup;
+  const std::string command_line = take_backup_word(whole_command_line, backup);
   run_settings settings;
   std::string display_name;
   product_uninstall_record record("Corvane");
@@ -202,6 +206,16 @@ int run_cleanup_pass(const std::string& command_line) {
           [&] { display_name = low_bytes(display_name_or_empty("Corvane")); });
   guarded("open_log()", [] { open_log(log_base_name()); });
   guarded("version line", [] { replay::log_info("%s", version_log_text().c_str()); });
+  if (backup.what == backup_request::mode::restore) {
+    const int code = run_restore(backup.folder);
+    guarded("log_shutdown()", replay::log_shutdown);
+    return code;
+  }
+  backup_session backup_of_run;
+  if (!backup_of_run.start(backup)) {
+    guarded("log_shutdown()", replay::log_shutdown);
+    return 1;
+  }
 
   guarded("search_product_info()", [&] { search_product_info(record); });
   fall_back_to_default_install_location(record, settings.brand_name);
@@ -230,6 +244,7 @@ int run_cleanup_pass(const std::string& command_line) {
                              L"SOFTWARE\\Purgeline journal");
   });
 
+  guarded("backup", [&] { backup_of_run.finish(); });
   guarded("log_shutdown()", replay::log_shutdown);
   return 0;
 }

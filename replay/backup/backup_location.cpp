@@ -6,6 +6,7 @@
 #include <sddl.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "replay/backup/backup_store.h"
 #include "replay/unicode/unicode.h"
@@ -47,9 +48,27 @@ bool make_protected(const std::wstring& folder) {
   return CreateDirectoryW(folder.c_str(), &attributes) != FALSE;
 }
 
+// The account this (elevated) program runs as.
+std::vector<BYTE> own_user() {
+  scoped_token token;
+  DWORD size = 0;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return {};
+  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> user(size);
+  if (size == 0 || !GetTokenInformation(token.get(), TokenUser, user.data(), size, &size))
+    return {};
+  return user;
+}
+
+// The administrators, the system, and the administrator running this program (owner of what
+// it makes where the system does not make the administrators the owner, as Wine does).
 bool trusted_sid(PSID sid) {
-  return sid != nullptr && (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-                            IsWellKnownSid(sid, WinLocalSystemSid));
+  if (sid == nullptr) return false;
+  if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid)) {
+    return true;
+  }
+  static const std::vector<BYTE> user = own_user();
+  return !user.empty() && EqualSid(sid, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid);
 }
 
 // Why the existing folder open as `folder` cannot hold backups; empty when it can.
