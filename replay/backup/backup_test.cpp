@@ -429,4 +429,27 @@ TEST_F(BackupAndRestore, AFailingSaveStopsItsChangeAndNothingGoesWithoutItsBacku
   }
 }
 
+// A journal the run writes for itself and deletes before it ends was never on the machine:
+// the restore does not make it.
+TEST_F(BackupAndRestore, AKeyTheRunMadeAndDeletedIsNotMadeByTheRestore) {
+  test_support::make_folder(backup_folder());
+  {
+    backup_observer observer(backup_folder());
+    observer_scope scope(observer);
+    replay::registry2::key user(HKEY_CURRENT_USER);
+    replay::registry2::key journal = user.open(key.path() + L"\\Journal\\Codes", true);
+    journal.set_string(L"{A}", L"1");
+    user.open(key.path() + L"\\Journal").set_dword(L"Stage", 2);
+    journal = replay::registry2::key(HKEY_CURRENT_USER);
+    user.open(key.path()).delete_key(L"Journal", true);
+  }
+  ASSERT_EQ(before, state());
+  test_support::captured_log log;
+  const restore_counts counts = restore();
+  EXPECT_EQ(before, state());
+  EXPECT_EQ(0, counts.restored);
+  EXPECT_TRUE(
+      log.contains("delete key HKCU\\Software\\CorvaneBackupTest\\Journal (the run made it"));
+}
+
 }  // namespace
