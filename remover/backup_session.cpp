@@ -8,6 +8,18 @@
 #include "replay/log/log_exception.h"
 #include "replay/unicode/unicode.h"
 
+namespace {
+
+int g_failing_save = 0;
+DWORD g_failing_error = 0;
+
+}  // namespace
+
+void fail_backup_save_for_tests(int nth, unsigned long error) {
+  g_failing_save = nth;
+  g_failing_error = error;
+}
+
 std::wstring default_backup_place() {
   return replay::to_wide(common_appdata_folder()) + L"Purgeline backups";
 }
@@ -23,6 +35,7 @@ bool backup_session::start(const backup_request& request) {
                                     ? replay::backup::new_dated_folder(default_backup_place())
                                     : replay::backup::named_folder(replay::to_wide(request.folder));
     m_observer = std::make_unique<replay::backup::backup_observer>(folder);
+    if (g_failing_save > 0) m_observer->fail_save(g_failing_save, g_failing_error);
     replay::real_layer().set_observer(m_observer.get());
     replay::log_write(1, L"Backup folder: " + folder);
     return true;

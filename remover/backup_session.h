@@ -30,6 +30,10 @@ class backup_session {
   std::unique_ptr<replay::backup::backup_observer> m_observer;
 };
 
+// Test seam: in the next backup started, saving for the `nth` change fails with `error`
+// (0: none), so that a backup failing halfway through the pass can be shown.
+void fail_backup_save_for_tests(int nth, unsigned long error);
+
 // The run that "/restore:<folder>" asks for, with the log open. Returns the exit code: 0 when
 // the backup could be read.
 int run_restore(const std::string& folder);

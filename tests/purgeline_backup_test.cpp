@@ -21,21 +21,6 @@ namespace {
 
 const char kBackup[] = "C:\\purgeline-backup";
 
-// Changes whose call sites do not go through the change layer yet, so that no backup sees them:
-// the folder and file removals, the installer stores' raw registry deletions and the service
-// deletion. Each such difference is reported, not failed; the list goes once they do.
-bool not_yet_through_the_layer(const test_support::machine_change& c) {
-  static const char* const kPlaces[] = {
-      "HKLM\\Software\\Classes\\Installer",
-      "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer",
-      "HKLM\\System\\CurrentControlSet\\Services\\Corvane Update Service",
-  };
-  for (const char* place : kPlaces) {
-    if (test_support::item_within(c.item, place)) return true;
-  }
-  return c.item.compare(0, 5, "file ") == 0;
-}
-
 class PurgelineBackup : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -73,7 +58,7 @@ TEST_F(PurgelineBackup, RestoreGivesBackWhatTheRunRemoved) {
   EXPECT_FALSE(e2e::log_has(restore, "Search Corvane info")) << "a restore run runs nothing else";
   for (const test_support::machine_change& c :
        e2e::backup_differences(before, test_support::take_machine_snapshot())) {
-    if (not_yet_through_the_layer(c)) {
+    if (e2e::not_yet_through_the_layer(c)) {
       std::cout << "not restored (its removal bypasses the change layer): " << c.text() << "\n";
     } else {
       ADD_FAILURE() << "not restored: " << c.text();
