@@ -90,33 +90,41 @@ std::wstring backup_observer::numbered(const wchar_t* suffix) {
   return number + std::wstring(suffix);
 }
 
+// Nothing may leave the layer: a save that throws (out of memory) counts as failed.
 DWORD backup_observer::before(const change& c) {
   ++m_offered;
-  index_entry e;
-  e.number = m_number + 1;
-  e.kind = c.kind;
-  e.view = c.view;
-  e.where = c.where;
-  e.value = c.value;
-  DWORD error = m_offered == m_fail_nth ? m_fail_error : save(c, e);
-  if (error == kNothingToSave) return 0;
-  if (error == 0) error = m_store.append_index(index_line(e));
-  if (error == 0) {
-    ++m_number;
-    return 0;
+  DWORD error = ERROR_NOT_ENOUGH_MEMORY;
+  try {
+    index_entry e;
+    e.number = m_number + 1;
+    e.kind = c.kind;
+    e.view = c.view;
+    e.where = c.where;
+    e.value = c.value;
+    error = m_offered == m_fail_nth ? m_fail_error : save(c, e);
+    if (error == kNothingToSave) return 0;
+    if (error == 0) error = m_store.append_index(index_line(e));
+    if (error == 0) {
+      ++m_number;
+      return 0;
+    }
+    log_write(1, L"   skipped: no backup of " + item_text(c.kind, c.where, c.value) + L" (" +
+                     std::to_wstring(error) + L")");
+  } catch (...) {
   }
-  log_write(1, L"   skipped: no backup of " + item_text(c.kind, c.where, c.value) + L" (" +
-                   std::to_wstring(error) + L")");
   return error;
 }
 
 void backup_observer::tree_ahead(const change& c) {
-  const std::wstring name = upper(long_key_name(c.where));
-  for (const saved_tree& tree : m_trees) {
-    if (tree.keys.count(name)) return;
+  try {
+    const std::wstring name = upper(long_key_name(c.where));
+    for (const saved_tree& tree : m_trees) {
+      if (tree.keys.count(name)) return;
+    }
+    std::wstring file;
+    export_tree(c.where, c.view, &file);  // when it fails, each key is saved on its own
+  } catch (...) {
   }
-  std::wstring file;
-  export_tree(c.where, c.view, &file);  // when it fails, each key is saved on its own
 }
 
 DWORD backup_observer::save(const change& c, index_entry& e) {

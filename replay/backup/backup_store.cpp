@@ -116,18 +116,24 @@ DWORD backup_store::copy_in(HANDLE source, const std::wstring& relative) {
   if (!GetFileInformationByHandleEx(source, FileBasicInfo, &basic, sizeof basic)) {
     return GetLastError();
   }
-  std::string bytes;
-  if (const DWORD error = read_all(source, bytes)) return error;
   if (const DWORD error = make_plain_folders(m_folder, parent_of(relative))) return error;
   scoped_handle file = create_plain_file(path(relative), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0);
   if (!file) return GetLastError();
-  if (const DWORD error = write_all(file.get(), bytes.data(), bytes.size())) return error;
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+      return GetLastError();
+    }
+    if (read == 0) break;
+    if (const DWORD error = write_all(file.get(), buffer.data(), read)) return error;
+    m_size += read;
+  }
   basic.FileAttributes &= ~FILE_ATTRIBUTE_DIRECTORY;
   if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
   if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic)) {
     return GetLastError();
   }
-  m_size += bytes.size();
   return 0;
 }
 
