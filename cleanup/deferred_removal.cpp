@@ -2,6 +2,7 @@
 
 #include "cleanup/entry_walk.h"
 #include "cleanup/nt_file.h"
+#include "replay/change/change_layer.h"
 #include "replay/unique_handle.h"
 
 namespace deferred_removal {
@@ -37,9 +38,13 @@ bool leads_to(const std::wstring& path, HANDLE proven) {
 void schedule(const std::wstring& path, HANDLE proven) {
   const std::wstring name = for_file_functions(path);
   if (!leads_to(name, proven)) entry_walk::refuse_changed(path);
-  if (!MoveFileExW(name.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-    nt_file::fail("MoveFileEx", path, GetLastError());
-  }
+  replay::change restart;
+  restart.kind = replay::change_kind::schedule_at_restart;
+  restart.where = path;
+  const DWORD code = replay::changes().make(restart, [&]() -> DWORD {
+    return MoveFileExW(name.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 0 : GetLastError();
+  });
+  if (code != 0) nt_file::fail("MoveFileEx", path, code);
 }
 
 }  // namespace deferred_removal

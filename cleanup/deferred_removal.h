@@ -14,7 +14,8 @@ namespace deferred_removal {
 // Schedules `path` for deletion at the next restart. `proven` is a handle on the entry, opened
 // relative to its folder and proved to be the entry listed there. Throws entry_walk::link_refused
 // when `path` does not lead to that entry, boost::filesystem::filesystem_error when the system
-// refuses the request. Logs nothing.
+// refuses the request. Logs nothing. The request is a schedule_at_restart change of the change
+// layer, made with `path` as given.
 void schedule(const std::wstring& path, HANDLE proven);
 
 }  // namespace deferred_removal

@@ -4,6 +4,7 @@
 #include <boost/system/error_code.hpp>
 #include <utility>
 
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 
 namespace entry_walk {
@@ -132,8 +133,19 @@ open_folder open_listed_folder(const open_folder& folder, const nt_file::listed_
   return opened;
 }
 
+bool planned_away(const std::wstring& path) {
+  const replay::change_layer& layer = replay::changes();
+  if (!layer.planning()) return false;
+  std::vector<wchar_t> full(32768);
+  const DWORD size =
+      GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (size == 0 || size >= full.size()) return layer.removed_path(path);
+  return layer.removed_path(without_trailing_separators(std::wstring(full.data(), size)));
+}
+
 bool open_shell_folder(const std::wstring& path, open_folder* folder) {
   folder->path = without_trailing_separators(path);
+  if (planned_away(folder->path)) return false;
   folder->handle = nt_file::open_trusted_folder(folder->path);
   if (!folder->handle) return false;
   nt_file::identity seen;

@@ -60,7 +60,11 @@ replay::scoped_handle open_listed(const open_folder& folder, const nt_file::list
 // The same for a folder, held for a walk below it.
 open_folder open_listed_folder(const open_folder& folder, const nt_file::listed_entry& entry);
 
-// Opens a shell folder by name (trusted); false when it does not exist.
+// Whether, in a report-only run, the planned changes removed `path` (made complete first) or a
+// folder above it. Always false in a real run.
+bool planned_away(const std::wstring& path);
+
+// Opens a shell folder by name (trusted); false when it does not exist (or was planned away).
 bool open_shell_folder(const std::wstring& path, open_folder* folder);
 
 // The last component of `path`, with its parent opened by name.

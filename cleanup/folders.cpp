@@ -11,6 +11,7 @@
 #include "cleanup/entry_walk.h"
 #include "cleanup/shell_folders.h"
 #include "cleanup/tree_removal.h"
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 #include "replay/log/log_exception.h"
 #include "replay/unicode/unicode.h"
@@ -32,11 +33,14 @@ bool remove_folder_logged(const std::string& path, const std::function<bool()>& 
     bool deferred = false;
     const std::uintmax_t removed = remove(&deferred);
     if (deferred) {
-      replay::log_info(". Folder '%s' will be removed at the next restart", path.c_str());
+      replay::log_info(replay::would(". Folder '%s' will be removed at the next restart",
+                                     ". Folder '%s' would be removed at the next restart"),
+                       path.c_str());
       return true;
     }
     if (removed > 0) {
-      replay::log_info(". Folder '%s' was removed", path.c_str());
+      replay::log_info(replay::would(". Folder '%s' was removed", ". Folder '%s' would be removed"),
+                       path.c_str());
       return true;
     }
   } catch (const std::exception& e) {
@@ -70,7 +74,9 @@ void remove_empty_logged(const std::string& path,
     }
     const DWORD code = remove_if_empty(found);
     if (code == 0) {
-      replay::log_info("Removed empty folder '%s' !", path.c_str());
+      replay::log_info(
+          replay::would("Removed empty folder '%s' !", "Would remove empty folder '%s' !"),
+          path.c_str());
     } else if (code == ERROR_DIR_NOT_EMPTY) {
       replay::log_info("Do NOT removing folder '%s', as it is not empty !", path.c_str());
     } else {
@@ -142,7 +148,11 @@ std::vector<listed_entry> list_common(const std::string& common, open_folder* fo
 
 bool remove_folder(const std::string& path) {
   return remove_folder_logged(
-      path, [&] { return boost::filesystem::exists(replay::to_wide(path)); },
+      path,
+      [&] {
+        const std::wstring wide = replay::to_wide(path);
+        return boost::filesystem::exists(wide) && !entry_walk::planned_away(wide);
+      },
       [&](bool* deferred) { return remove_tree(replay::to_wide(path), deferred); });
 }
 

@@ -10,6 +10,8 @@
 #include "cleanup/entry_walk.h"
 #include "cleanup/folders.h"
 #include "cleanup/tree_removal.h"
+#include "replay/change/change_layer.h"
+#include "replay/change/planned_changes.h"
 #include "replay/unicode/unicode.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
@@ -48,6 +50,37 @@ TEST_F(PlantedLinkTest, PlantedLinksShowAsReparsePoints) {
   EXPECT_TRUE(is_link(L"C:\\cvlink_top"));
   EXPECT_TRUE(is_link(profiles_ + L"\\cvlink_user3\\AppData\\Local\\VirtualStore"));
   EXPECT_FALSE(is_link(L"C:\\cvlink_target"));
+}
+
+// A report-only run takes the same way past the same links: refused where a real run refuses
+// them, never entered, and nothing changes on disk. Runs before the tests that remove.
+TEST_F(PlantedLinkTest, ReportOnlyRunRefusesTheSameLinks) {
+  const std::string base = "C:\\cvlink_base\\";
+  replay::planned_changes plan;
+  {
+    const replay::changes_scope scope(plan);
+    captured_log log;
+    EXPECT_FALSE(remove_folder_below(base, base + "Ravelins\\Suite"));
+    EXPECT_TRUE(remove_folder_below(base, base + "Own\\Suite"));
+    remove_folder("C:\\cvlink_folder");
+    remove_guid_folders_with_client_files();
+    EXPECT_TRUE(
+        log.contains("! 'C:\\cvlink_base\\Ravelins' is a link: nothing is removed through it !"));
+    EXPECT_TRUE(log.contains("! Failed to remove folder 'C:\\cvlink_base\\Ravelins\\Suite' !"));
+    EXPECT_TRUE(log.contains(". Folder 'C:\\cvlink_base\\Own\\Suite' would be removed"));
+    EXPECT_TRUE(log.contains("{cvlink}' is a link: nothing is removed through it !"));
+  }
+  EXPECT_FALSE(plan.planned().empty());
+  for (const replay::change& c : plan.planned()) {
+    for (const wchar_t* beyond :
+         {L"cvlink_target", L"cvlink_way_target", L"Ravelins", L"{cvlink}", L"cvlink_client"}) {
+      EXPECT_EQ(std::wstring::npos, c.where.find(beyond)) << replay::to_narrow(c.where);
+    }
+  }
+  EXPECT_TRUE(exists(L"C:\\cvlink_base\\Own\\Suite\\own.txt"));
+  EXPECT_TRUE(exists(L"C:\\cvlink_folder\\own.txt"));
+  EXPECT_TRUE(is_link(L"C:\\cvlink_folder\\inner"));
+  expect_targets_intact();
 }
 
 TEST_F(PlantedLinkTest, RemovingALinkNeverTouchesItsTarget) {

@@ -1,5 +1,9 @@
 #include "cleanup/image_name.h"
 
+#include <windows.h>
+
+#include "replay/unicode/unicode.h"
+
 namespace {
 
 template <typename Char>
@@ -72,4 +76,12 @@ std::wstring image_path_program(const std::wstring& image_path) {
 
 bool image_path_matches(const std::wstring& image_path, const std::wstring& name) {
   return image_name_matches(image_path_program(image_path), name);
+}
+
+std::wstring wide_system_name(const std::string& name) {
+  try {
+    return replay::to_wide(name, CP_ACP);
+  } catch (...) {
+    return replay::to_wide(name, replay::unicode::latin1);
+  }
 }

@@ -24,3 +24,7 @@ std::wstring image_path_program(const std::wstring& image_path);
 // True when the service command line `image_path` starts the executable `name`: only its program
 // (image_path_program) is judged, never its arguments.
 bool image_path_matches(const std::wstring& image_path, const std::wstring& name);
+
+// A process or service name (ANSI text) as the change layer names it; bytes that the code page
+// does not map are taken one for one (Latin-1), so the text never fails.
+std::wstring wide_system_name(const std::string& name);

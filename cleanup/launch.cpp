@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 #include "replay/unique_handle.h"
 
@@ -21,8 +22,9 @@ const wchar_t* null_if_empty(const std::wstring& text) {
 }
 
 // Starts the program hidden, without any system UI. `process` receives the process handle.
-bool start_hidden(const std::wstring& program, const std::wstring& parameters,
-                  const std::wstring& folder, replay::scoped_handle* process) {
+// Returns 0 or the Windows error of the start.
+DWORD start_hidden(const std::wstring& program, const std::wstring& parameters,
+                   const std::wstring& folder, replay::scoped_handle* process) {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
@@ -31,12 +33,48 @@ bool start_hidden(const std::wstring& program, const std::wstring& parameters,
   info.lpDirectory = null_if_empty(folder);
   info.nShow = SW_HIDE;
   if (!ShellExecuteExW(&info)) {
-    replay::log_info("ShellExecuteEx failed. Error: %d", static_cast<int>(GetLastError()));
-    return false;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : static_cast<DWORD>(ERROR_GEN_FAILURE);
   }
   // Without a handle (the file went to a program already running) the wait below fails.
   process->reset(info.hProcess);
-  return true;
+  return 0;
+}
+
+// Starts the program through the change layer. False, logged, when it could not be started.
+bool start_program(const replay::change& c, const std::wstring& parameters,
+                   const std::wstring& folder, replay::scoped_handle* process) {
+  const DWORD error =
+      replay::changes().make(c, [&] { return start_hidden(c.where, parameters, folder, process); });
+  if (error == 0) return true;
+  replay::log_info("ShellExecuteEx failed. Error: %d", static_cast<int>(error));
+  return false;
+}
+
+bool program_file_exists(const std::wstring& program) {
+  const DWORD attributes = GetFileAttributesW(program.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         !replay::changes().removed_path(program);
+}
+
+// A report-only run starts no program: it plans the start and assumes the result. A program
+// that exists is taken to do what it is asked and to succeed, so the run goes on as after a
+// success (a service program asked to stop or uninstall its service is taken to have done so;
+// what the program itself changes is not known and not listed). One that does not exist could
+// not be started, which a real run sees as 1.
+std::uint32_t assume_exit_code(replay::change c) {
+  const bool exists = program_file_exists(c.where);
+  const std::uint32_t assumed = exists ? 0 : kLaunchFailed;
+  wchar_t because[256];
+  swprintf(because, 256, L"assumed exit code %u: %ls", static_cast<unsigned>(assumed),
+           exists ? L"the program exists and is taken to succeed at what it is asked; "
+                    L"what it changes itself is not listed"
+                  : L"the program does not exist, so it cannot be started");
+  c.detail += c.detail.empty() ? L"" : L"; ";
+  c.detail += because;
+  replay::changes().make(c, [] { return static_cast<DWORD>(0); });
+  replay::log_info(L"exit_code assumed: %u (%ls)", static_cast<unsigned>(assumed), because);
+  return assumed;
 }
 
 std::uint32_t wait_for_exit_code(const replay::scoped_handle& process) {
@@ -78,8 +116,13 @@ std::uint32_t launch_and_wait_for_exit_code(const std::wstring& program,
   try {
     replay::log_info(L"launch_and_wait_for_exit_code: \"%ls\" %ls", program.c_str(),
                      parameters.c_str());
+    replay::change c;
+    c.kind = replay::change_kind::run_program;
+    c.where = program;
+    c.detail = parameters;
+    if (replay::changes().planning()) return assume_exit_code(c);
     replay::scoped_handle process;
-    if (!start_hidden(program, parameters, folder, &process)) return kLaunchFailed;
+    if (!start_program(c, parameters, folder, &process)) return kLaunchFailed;
     return wait_for_exit_code(process);
   } catch (...) {
     return kLaunchFailed;

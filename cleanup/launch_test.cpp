@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include "replay/change/planned_changes.h"
 #include "replay/unicode/unicode.h"
+#include "testing/change_recorder.h"
 #include "testing/child_process.h"
 #include "testing/log_capture.h"
 #include "testing/prefix.h"
+#include "testing/process_list.h"
 #include "testing/scratch_folder.h"
 
 using namespace test_support;
@@ -70,6 +73,51 @@ TEST(LaunchTest, MissingProgramGivesOne) {
   EXPECT_EQ(1u, launch_and_wait_for_exit_code(missing, L"/stop", folder.path()));
   EXPECT_EQ((lines{launch_line(missing, L"/stop"), "ShellExecuteEx failed. Error: 2"}),
             log.texts());
+}
+
+// A report-only run starts nothing: a program that exists is assumed to succeed (0), one that
+// does not to fail to start (1), and the planned change says so. The sleeper would still run
+// (and the call would have waited for it) had it been started.
+TEST(LaunchTest, ReportOnlyRunAssumesTheResultWithoutStartingTheProgram) {
+  scratch_folder folder;
+  const std::wstring program = folder.place(L"sleeper", L"bin", L"planned_sleeper.exe");
+  const std::wstring missing = folder.path() + L"\\missing.exe";
+  replay::planned_changes planned;
+  captured_log log;
+  {
+    replay::changes_scope scope(planned);
+    EXPECT_EQ(0u, launch_and_wait_for_exit_code(program, L"/stop", folder.path()));
+    EXPECT_EQ(1u, launch_and_wait_for_exit_code(missing, L"/uninstall", folder.path()));
+  }
+  EXPECT_FALSE(process_running(L"planned_sleeper.exe"));
+  const std::wstring exists_why =
+      L"the program exists and is taken to succeed at what it is asked; what it changes itself "
+      L"is not listed";
+  const std::wstring missing_why = L"the program does not exist, so it cannot be started";
+  EXPECT_EQ((std::vector<std::wstring>{
+                L"run program\t" + program + L"\t/stop; assumed exit code 0: " + exists_why,
+                L"run program\t" + missing + L"\t/uninstall; assumed exit code 1: " + missing_why}),
+            change_lines(planned.planned()));
+  EXPECT_EQ(
+      (lines{launch_line(program, L"/stop"),
+             "exit_code assumed: 0 (assumed exit code 0: " + replay::to_narrow(exists_why) + ")",
+             launch_line(missing, L"/uninstall"),
+             "exit_code assumed: 1 (assumed exit code 1: " + replay::to_narrow(missing_why) + ")"}),
+      log.texts());
+}
+
+// The real run names the same change, and a start the layer refuses is logged as a failed start.
+TEST(LaunchTest, TheStartIsAChangeOfTheRealLayer) {
+  const std::wstring program = helper_program(L"exit_code_helper");
+  change_recorder recorder;
+  EXPECT_EQ(3u, launch_and_wait_for_exit_code(program, L"3", L""));
+  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::run_program);
+  captured_log log;
+  EXPECT_EQ(1u, launch_and_wait_for_exit_code(program, L"4", L""));
+  replay::real_layer().fail_change(0, 0);
+  EXPECT_EQ((std::vector<std::wstring>{L"run program\t" + program + L"\t3"}),
+            change_lines(recorder.changes()));
+  EXPECT_EQ((lines{launch_line(program, L"4"), "ShellExecuteEx failed. Error: 5"}), log.texts());
 }
 
 }  // namespace

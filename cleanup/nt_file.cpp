@@ -6,6 +6,8 @@
 #include <boost/filesystem/path.hpp>
 #include <boost/system/error_code.hpp>
 
+#include "replay/change/change_layer.h"
+
 // Declared by the driver kit only; ntdll exports them on every Windows version.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc_routine,
                                                PVOID apc_context, PIO_STATUS_BLOCK io, PVOID buffer,
@@ -31,6 +33,25 @@ ACCESS_MASK access_for(open_as kind) {
   if (kind == open_as::file) return common | FILE_WRITE_ATTRIBUTES | DELETE;
   if (kind == open_as::probe) return common;
   return common | DELETE;
+}
+
+// The access asked for: in a report-only run only what reads the entry, never the right to
+// delete or change it (which a process holding the entry open could deny).
+ACCESS_MASK access_asked(open_as kind) {
+  const ACCESS_MASK access = access_for(kind);
+  if (!replay::changes().planning()) return access;
+  return access & ~static_cast<ACCESS_MASK>(DELETE | FILE_WRITE_ATTRIBUTES);
+}
+
+// In a report-only run, the entries the planned changes removed are no longer listed.
+void leave_out_removed(const std::wstring& path, std::vector<listed_entry>* entries) {
+  const replay::change_layer& layer = replay::changes();
+  if (!layer.planning()) return;
+  std::vector<listed_entry> kept;
+  for (listed_entry& entry : *entries) {
+    if (!layer.removed_path(path + L"\\" + entry.name)) kept.push_back(std::move(entry));
+  }
+  entries->swap(kept);
 }
 
 ULONG options_for(open_as kind) {
@@ -88,7 +109,10 @@ std::vector<listed_entry> list(HANDLE folder, const std::wstring& path) {
         NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer, sizeof(buffer),
                              FileIdBothDirectoryInformation, FALSE, nullptr, restart);
     restart = FALSE;
-    if (status == kNoMoreFiles) return entries;
+    if (status == kNoMoreFiles) {
+      leave_out_removed(path, &entries);
+      return entries;
+    }
     if (!NT_SUCCESS(status)) {
       fail("boost::filesystem::directory_iterator::operator++", path,
            RtlNtStatusToDosError(status));
@@ -106,7 +130,7 @@ DWORD open_below(HANDLE folder, const std::wstring& name, open_as kind,
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
   IO_STATUS_BLOCK io = {};
-  const NTSTATUS status = NtOpenFile(entry->receive(), access_for(kind), &attributes, &io,
+  const NTSTATUS status = NtOpenFile(entry->receive(), access_asked(kind), &attributes, &io,
                                      kShareAll, options_for(kind));
   return NT_SUCCESS(status) ? 0 : RtlNtStatusToDosError(status);
 }

@@ -1,7 +1,7 @@
 // The native file calls that handle-relative removal rests on: open an entry by name relative
 // to a folder handle without following a link, list a folder through its handle, read an open
-// entry's identity, delete an entry through its own handle. Paths are passed along only to
-// name the entry in errors.
+// entry's identity, delete an entry through its own handle. Paths are passed along to name the
+// entry in errors and, in a report-only run, to ask the change layer what was planned away.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +31,8 @@ struct identity {
 // Access wanted on an entry opened below a folder: a folder to walk (list only, no delete
 // access, so that a folder another process holds open can still be walked), a folder, file or
 // link to delete (a file also with the right to change its attributes), or any entry only to
-// read what it is (which a process holding it open cannot deny).
+// read what it is (which a process holding it open cannot deny). In a report-only run every kind
+// is opened without the rights to delete or change the entry: only to read what it is.
 enum class open_as { walk, folder, file, link, probe };
 
 // Throws boost::filesystem::filesystem_error for `path` with the Windows error `code`.
@@ -41,7 +42,8 @@ enum class open_as { walk, folder, file, link, probe };
 // folders), whose own place is trusted. Throws; a missing folder gives an empty handle.
 replay::scoped_handle open_trusted_folder(const std::wstring& path);
 
-// Every entry of the folder behind `folder`, in the order the file system gives them.
+// Every entry of the folder behind `folder`, in the order the file system gives them. In a
+// report-only run the entries below `path` that the planned changes removed are left out.
 std::vector<listed_entry> list(HANDLE folder, const std::wstring& path);
 
 // Opens `name` in `folder` without following a link (the link itself, where the system can

@@ -4,11 +4,13 @@
 
 #include <tlhelp32.h>
 
+#include <cwchar>
 #include <functional>
-#include <set>
+#include <map>
 
 #include "cleanup/image_name.h"
 #include "cleanup/privilege_scope.h"
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 #include "replay/unique_handle.h"
 
@@ -19,7 +21,8 @@ constexpr UINT kKilledExitCode = 255;
 // Windows 2000 reports image names of at most this many characters.
 constexpr size_t kWindows2000NameLength = 15;
 
-// Calls `visit` for each entry of a fresh process snapshot until it returns false.
+// Calls `visit` for each entry of a fresh process snapshot until it returns false. A process
+// that the run has already ended (planned, in a report-only run) is no longer there.
 void for_each_process(const std::function<bool(const PROCESSENTRY32&)>& visit) {
   replay::scoped_snapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return;
@@ -27,6 +30,7 @@ void for_each_process(const std::function<bool(const PROCESSENTRY32&)>& visit) {
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32First(snapshot.get(), &entry); more;
        more = Process32Next(snapshot.get(), &entry)) {
+    if (replay::changes().ended_process(entry.th32ProcessID)) continue;
     if (!visit(entry)) return;
   }
 }
@@ -35,14 +39,30 @@ replay::scoped_handle open_for_termination(DWORD process_id) {
   return replay::scoped_handle(OpenProcess(PROCESS_TERMINATE, FALSE, process_id));
 }
 
-// Ends the process, retrying a refused open with the debug privilege. Silent on failure.
-void terminate_process(DWORD process_id) {
+// Ends the process, retrying a refused open with the debug privilege. 0 or the Windows error.
+DWORD terminate_process(DWORD process_id) {
   replay::scoped_handle process = open_for_termination(process_id);
   if (!process) {
     privilege_scope debug_privilege;
     process = open_for_termination(process_id);
   }
-  if (process) TerminateProcess(process.get(), kKilledExitCode);
+  if (!process) return GetLastError();
+  return TerminateProcess(process.get(), kKilledExitCode) ? 0 : GetLastError();
+}
+
+// Ends one process through the change layer. Silent on failure.
+void end_process(DWORD process_id, const std::string& image_name) {
+  replay::change c;
+  c.kind = replay::change_kind::end_process;
+  c.where = wide_system_name(image_name);
+  wchar_t detail[32];
+  swprintf(detail, 32, L"process id %lu", static_cast<unsigned long>(process_id));
+  c.detail = detail;
+  try {
+    replay::changes().make(c, [process_id] { return terminate_process(process_id); });
+  } catch (...) {
+    // Nothing of this clean-up reaches the caller; the process is left running.
+  }
 }
 
 bool is_windows_2000() {
@@ -75,17 +95,17 @@ bool is_process_running(const std::string& name) {
 void kill_processes_by_name(const std::string& name) {
   const DWORD own_id = GetCurrentProcessId();
   DWORD parent_id = 0;
-  std::set<DWORD> targets;
+  std::map<DWORD, std::string> targets;  // process id -> image name, in ascending id order
   for_each_process([&](const PROCESSENTRY32& entry) {
     if (entry.th32ProcessID == own_id) {
       parent_id = entry.th32ParentProcessID;
     } else if (image_name_matches(std::string(entry.szExeFile), name)) {
-      targets.insert(entry.th32ProcessID);
+      targets[entry.th32ProcessID] = entry.szExeFile;
     }
     return true;
   });
-  for (DWORD process_id : targets) {
-    if (process_id != parent_id) terminate_process(process_id);
+  for (const auto& target : targets) {
+    if (target.first != parent_id) end_process(target.first, target.second);
   }
 }
 

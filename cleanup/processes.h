@@ -1,5 +1,9 @@
 // Finding and ending processes by image name ("cvus.exe", no path). Names are narrow text in the
 // ANSI code page and match by image_name_matches(). None of these functions throws.
+//
+// Each process is ended through the change layer (replay/change): an end_process change named by
+// the image name, detail "process id <id>". A process the run has ended, or in a report-only run
+// planned to end, is no longer found.
 #pragma once
 
 #include <string>

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "cleanup/privilege_scope.h"
+#include "replay/change/planned_changes.h"
 #include "replay/unicode/unicode.h"
+#include "testing/change_recorder.h"
 #include "testing/child_process.h"
 #include "testing/log_capture.h"
 #include "testing/prefix.h"
@@ -135,6 +137,43 @@ TEST_F(ProcessesTest, CloseProcessCutsLongNamesOnWindows2000) {
                 "Process with name 'RavelinSuiteSer' is NOT running ...",
             }),
             lines);
+}
+
+std::wstring end_line(const wchar_t* image_name, const child_process& child) {
+  return std::wstring(L"end process\t") + image_name + L"\tprocess id " +
+         std::to_wstring(child.id());
+}
+
+// A report-only run ends nothing, plans what the real run then ends (in ascending process id
+// order), and no longer finds a process once its end is planned; a bystander is in neither list.
+TEST_F(ProcessesTest, ReportOnlyRunPlansWhatTheRealRunEnds) {
+  child_process& first = start_sleeper(L"a", L"cvplan.exe");
+  child_process& second = start_sleeper(L"b", L"CVPLAN.EXE");
+  child_process& bystander = start_sleeper(L"c", L"xcvplan.exe");
+  const bool in_order = first.id() < second.id();
+  const std::vector<std::wstring> expected = {
+      end_line(in_order ? L"cvplan.exe" : L"CVPLAN.EXE", in_order ? first : second),
+      end_line(in_order ? L"CVPLAN.EXE" : L"cvplan.exe", in_order ? second : first)};
+
+  replay::planned_changes planned;
+  {
+    replay::changes_scope scope(planned);
+    ASSERT_TRUE(is_process_running("cvplan.exe"));
+    close_process("cvplan.exe");
+    EXPECT_FALSE(is_process_running("cvplan.exe"));
+    EXPECT_TRUE(is_process_running("xcvplan.exe"));
+  }
+  EXPECT_FALSE(first.wait(300));
+  EXPECT_FALSE(second.wait(0));
+  EXPECT_EQ(expected, change_lines(planned.planned()));
+
+  change_recorder recorder;
+  close_process("cvplan.exe");
+  ASSERT_TRUE(first.wait(10000));
+  ASSERT_TRUE(second.wait(10000));
+  EXPECT_EQ(kKilledExitCode, first.exit_code());
+  EXPECT_FALSE(bystander.wait(0));
+  EXPECT_EQ(expected, change_lines(recorder.changes()));
 }
 
 TEST(PrivilegeScopeTest, OpensATokenAndRestoresTheDebugPrivilege) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cleanup/image_name.h"
+#include "replay/change/change_layer.h"
 #include "replay/unique_handle.h"
 
 namespace {
@@ -52,6 +53,7 @@ bool is_service_program(const std::wstring& path) {
   std::vector<std::wstring> names;
   if (!manager || !service_names(manager.get(), &names)) return true;
   for (const std::wstring& name : names) {
+    if (replay::changes().deleted_service(name)) continue;  // deleted, or planned to be
     std::wstring command_line;
     if (!command_line_of(manager.get(), name.c_str(), &command_line)) continue;
     if (same_path(image_path_program(command_line), path)) return true;

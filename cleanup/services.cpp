@@ -4,6 +4,7 @@
 
 #include "cleanup/image_name.h"
 #include "cleanup/processes.h"
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 #include "replay/registry2/key.h"
 #include "replay/unicode/unicode.h"
@@ -18,21 +19,40 @@ constexpr DWORD kStopBudgetMs = 30000;
 constexpr DWORD kPollIntervalMs = 1000;
 constexpr wchar_t kServicesKey[] = L"SYSTEM\\CurrentControlSet\\Services";
 
+// A report-only run changes no service: it asks only for what it reads.
 scoped_service_handle open_service_manager() {
-  return scoped_service_handle(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  const DWORD access = replay::changes().planning() ? SC_MANAGER_CONNECT : SC_MANAGER_ALL_ACCESS;
+  return scoped_service_handle(OpenSCManagerA(nullptr, nullptr, access));
+}
+
+DWORD service_access() {
+  return replay::changes().planning() ? SERVICE_QUERY_STATUS
+                                      : DELETE | SERVICE_STOP | SERVICE_QUERY_STATUS;
+}
+
+replay::change service_change(replay::change_kind kind, const std::string& service) {
+  replay::change c;
+  c.kind = kind;
+  c.where = wide_system_name(service);
+  return c;
 }
 
 // One call of stop_and_delete_service: the open service, its last known status and the time
-// budget.
+// budget. Once its stop is planned (a report-only run), the service counts as stopped.
 class service_stop {
  public:
-  service_stop(SC_HANDLE service, DWORD start) : m_service(service), m_start(start) {}
+  service_stop(SC_HANDLE service, const std::string& name, DWORD start)
+      : m_service(service), m_name(name), m_start(start) {}
 
   DWORD state() const { return m_status.dwCurrentState; }
   bool expired() const { return GetTickCount() - m_start > kStopBudgetMs; }
 
   // Refreshes the status; logs a failure.
   bool query() {
+    if (replay::changes().stopped_service(wide_system_name(m_name))) {
+      m_status.dwCurrentState = SERVICE_STOPPED;
+      return true;
+    }
     DWORD needed = 0;
     if (QueryServiceStatusEx(m_service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&m_status),
                              sizeof(m_status), &needed)) {
@@ -43,19 +63,41 @@ class service_stop {
     return false;
   }
 
-  // Sends the stop control; the reply updates the status. Logs a failure.
+  // Sends the stop control through the change layer; the reply updates the status. Logs a
+  // failure.
   bool send_stop() {
-    if (ControlService(m_service, SERVICE_CONTROL_STOP,
-                       reinterpret_cast<SERVICE_STATUS*>(&m_status))) {
+    const DWORD error = replay::changes().make(
+        service_change(replay::change_kind::stop_service, m_name), [this]() -> DWORD {
+          return ControlService(m_service, SERVICE_CONTROL_STOP,
+                                reinterpret_cast<SERVICE_STATUS*>(&m_status))
+                     ? 0
+                     : GetLastError();
+        });
+    if (error == 0) {
+      if (replay::changes().planning()) m_status.dwCurrentState = SERVICE_STOPPED;
       return true;
     }
-    replay::log_info("ControlService failed, System Error Code = %d",
-                     static_cast<int>(GetLastError()));
+    replay::log_info("ControlService failed, System Error Code = %d", static_cast<int>(error));
+    return false;
+  }
+
+  // Deletes the service through the change layer and logs the outcome.
+  bool remove() {
+    const DWORD error = replay::changes().make(
+        service_change(replay::change_kind::delete_service, m_name),
+        [this]() -> DWORD { return DeleteService(m_service) ? 0 : GetLastError(); });
+    if (error == 0) {
+      replay::log_info("%s",
+                       replay::would("Service deleted successfully", "Service would be deleted"));
+      return true;
+    }
+    replay::log_info("DeleteService failed, System Error Code = %d", static_cast<int>(error));
     return false;
   }
 
  private:
   SC_HANDLE m_service;
+  std::string m_name;
   DWORD m_start;
   SERVICE_STATUS_PROCESS m_status = {};
 };
@@ -63,8 +105,13 @@ class service_stop {
 enum class stop_result { stopped, failed, still_running };
 
 // Waits while a stop requested earlier is under way. still_running: the service left the
-// stop-pending state without stopping.
+// stop-pending state without stopping. A report-only run does not wait: it takes the stop under
+// way as done.
 stop_result wait_for_pending_stop(service_stop& stop) {
+  if (stop.state() == SERVICE_STOP_PENDING && replay::changes().planning()) {
+    replay::log_info("Service stop pending...");
+    return stop_result::stopped;
+  }
   while (stop.state() == SERVICE_STOP_PENDING) {
     replay::log_info("Service stop pending...");
     Sleep(kPollIntervalMs);
@@ -102,18 +149,11 @@ stop_result stop_service(service_stop& stop) {
   }
   stop_result result = wait_for_pending_stop(stop);
   if (result == stop_result::still_running) result = request_stop(stop);
-  if (result == stop_result::stopped) replay::log_info("Service stopped successfully.");
-  return result;
-}
-
-bool delete_service(SC_HANDLE service) {
-  if (DeleteService(service)) {
-    replay::log_info("Service deleted successfully");
-    return true;
+  if (result == stop_result::stopped) {
+    replay::log_info("%s",
+                     replay::would("Service stopped successfully.", "Service would be stopped."));
   }
-  replay::log_info("DeleteService failed, System Error Code = %d",
-                   static_cast<int>(GetLastError()));
-  return false;
+  return result;
 }
 
 // Whether the ImagePath of one Services subkey starts `exe_name`; throws when the subkey has no
@@ -160,7 +200,8 @@ bool delete_service_key(const std::wstring& exe_name) {
     try {
       if (!starts_executable(service, exe_name)) continue;
       services.delete_key(name, true);
-      replay::log_info("Service %s is killed", replay::to_narrow(name, CP_ACP, false).c_str());
+      replay::log_info(replay::would("Service %s is killed", "Service %s would be killed"),
+                       replay::to_narrow(name, CP_ACP, false).c_str());
       return true;
     } catch (...) {
       // No ImagePath, or the key could not be deleted: go on with the next service.
@@ -172,6 +213,7 @@ bool delete_service_key(const std::wstring& exe_name) {
 }  // namespace
 
 bool is_service_installed(const std::string& service) {
+  if (replay::changes().deleted_service(wide_system_name(service))) return false;
   const scoped_service_handle manager = open_service_manager();
   if (!manager) return true;
   const scoped_service_handle handle(
@@ -189,16 +231,18 @@ bool stop_and_delete_service(const std::string& service, bool remove) {
                        static_cast<int>(GetLastError()));
       return false;
     }
+    // A service the run has deleted (or planned to delete) is no longer there.
+    const bool deleted = replay::changes().deleted_service(wide_system_name(service));
     const scoped_service_handle handle(
-        OpenServiceA(manager.get(), service.c_str(), DELETE | SERVICE_STOP | SERVICE_QUERY_STATUS));
+        deleted ? nullptr : OpenServiceA(manager.get(), service.c_str(), service_access()));
     if (!handle) {
-      replay::log_info("OpenService call failed, System Error Code = %d",
-                       static_cast<int>(GetLastError()));
+      const DWORD error = deleted ? ERROR_SERVICE_DOES_NOT_EXIST : GetLastError();
+      replay::log_info("OpenService call failed, System Error Code = %d", static_cast<int>(error));
       return false;
     }
-    service_stop stop(handle.get(), start);
+    service_stop stop(handle.get(), service, start);
     if (stop_service(stop) != stop_result::stopped) return false;
-    return remove ? delete_service(handle.get()) : true;
+    return remove ? stop.remove() : true;
   } catch (...) {
     return false;
   }

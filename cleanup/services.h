@@ -1,6 +1,11 @@
 // Stopping and removing Windows services through the service control manager, and finding or
 // removing a service's registration by the executable it starts. Names are narrow text in the
 // ANSI code page. Every outcome is logged; none of these functions throws.
+//
+// Stopping and deleting go through the change layer (replay/change) as stop_service and
+// delete_service changes named by the service name. In a report-only run the service counts as
+// stopped once its stop is planned (and a stop already under way as done: nothing is waited
+// for), and as not installed once its deletion is planned.
 #pragma once
 
 #include <string>

@@ -7,6 +7,8 @@
 #include <algorithm>
 
 #include "cleanup/processes.h"
+#include "replay/change/planned_changes.h"
+#include "testing/change_recorder.h"
 #include "testing/child_process.h"
 #include "testing/log_capture.h"
 #include "testing/test_services.h"
@@ -81,6 +83,27 @@ TEST_F(ServiceRegistryTest, KillDeletesMatchingKeysOneAtATimeAndSparesLongerName
             log.texts());
   for (const wchar_t* kept :
        {L"CvTest_0_argument", L"CvTest_1_noimage", L"CvTest_2_dword", L"CvTest_3_longer"}) {
+    EXPECT_TRUE(test_services::key_exists(kept)) << kept;
+  }
+}
+
+// A report-only run deletes no key: the keys it plans to delete are passed over by the next
+// search, as the real run's deleted ones are.
+TEST_F(ServiceRegistryTest, ReportOnlyKillPlansTheKeysOneAtATime) {
+  replay::planned_changes planned;
+  {
+    replay::changes_scope scope(planned);
+    captured_log log;
+    EXPECT_TRUE(kill_service_by_image("cvfind.exe"));
+    EXPECT_TRUE(kill_service_by_image("cvfind.exe"));
+    EXPECT_TRUE(kill_service_by_image("cvfind.exe"));
+    EXPECT_FALSE(kill_service_by_image("cvfind.exe"));
+    EXPECT_EQ((lines{"Service CvTest_4_nodisplay would be killed",
+                     "Service CvTest_5_quoted would be killed",
+                     "Service CvTest_6_later would be killed"}),
+              log.texts());
+  }
+  for (const wchar_t* kept : {L"CvTest_4_nodisplay", L"CvTest_5_quoted", L"CvTest_6_later"}) {
     EXPECT_TRUE(test_services::key_exists(kept)) << kept;
   }
 }
@@ -216,6 +239,92 @@ TEST_F(ServiceManagerTest, RemoveOfSomethingThatIsNowhereOnlyLogs) {
                 "Process with name 'cvnowhere.exe' is NOT running ...",
             }),
             log.texts());
+}
+
+// A report-only run stops and deletes nothing and waits for nothing: it plans the changes the
+// real run then makes on the same service, and counts the service as gone once its deletion is
+// planned.
+struct planned_service_case {
+  const char* name;
+  const char* exe_name;
+  const char* mode;
+  bool start;
+  bool stop_pending;  // someone else asked it to stop
+  lines planned_log;
+  std::vector<std::wstring> changes;
+};
+
+TEST_F(ServiceManagerTest, ReportOnlyRunPlansWhatTheRealRunDoes) {
+  const planned_service_case cases[] = {
+      {"CvTestPlanRun",
+       "cvplanrun.exe",
+       "normal",
+       true,
+       false,
+       {"Stop & Delete 'CvTestPlanRun' Service", "Service would be stopped.",
+        "Service would be deleted"},
+       {L"stop service\tCvTestPlanRun\t", L"delete service\tCvTestPlanRun\t"}},
+      {"CvTestPlanIdle",
+       "cvplanidle.exe",
+       "normal",
+       false,
+       false,
+       {"Stop & Delete 'CvTestPlanIdle' Service", "Service is already stopped.",
+        "Service would be deleted"},
+       {L"delete service\tCvTestPlanIdle\t"}},
+      {"CvTestPlanPend",
+       "cvplanpend.exe",
+       "slow",
+       true,
+       true,
+       {"Stop & Delete 'CvTestPlanPend' Service", "Service stop pending...",
+        "Service would be stopped.", "Service would be deleted"},
+       {L"delete service\tCvTestPlanPend\t"}},
+  };
+  for (const planned_service_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(c.start ? m_services.install_running(c.name, c.name, c.exe_name, c.mode)
+                        : m_services.install(c.name, c.name, c.exe_name, c.mode));
+    if (c.stop_pending) {
+      ASSERT_TRUE(test_services::request_stop(c.name));
+    }
+    const DWORD state_before = test_services::state(c.name);
+    replay::planned_changes planned;
+    {
+      replay::changes_scope scope(planned);
+      captured_log log;
+      remove_service(c.name, c.exe_name, true);
+      EXPECT_EQ(c.planned_log, log.texts());
+      EXPECT_FALSE(is_service_installed(c.name));
+    }
+    EXPECT_EQ(c.changes, change_lines(planned.planned()));
+    if (!c.stop_pending) {
+      EXPECT_EQ(state_before, test_services::state(c.name));
+    }
+    EXPECT_TRUE(is_service_installed(c.name));
+
+    change_recorder recorder;
+    remove_service(c.name, c.exe_name, true);
+    EXPECT_EQ(c.changes, change_lines(recorder.changes()));
+    EXPECT_TRUE(eventually([&] { return !is_service_installed(c.name); }));
+  }
+}
+
+// A deletion the service manager refuses (injected: Wine's manager does not refuse one) is
+// logged as before and the fallback ends the process and deletes the registration key.
+TEST_F(ServiceManagerTest, RefusedDeletionFallsBackToTheRegistration) {
+  ASSERT_TRUE(m_services.install("CvTestRefuse", "CvTestRefuse", "cvrefuse.exe", "normal"));
+  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::delete_service);
+  captured_log log;
+  remove_service("CvTestRefuse", "cvrefuse.exe", true);
+  replay::real_layer().fail_change(0, 0);
+  const lines texts = log.texts();
+  ASSERT_GE(texts.size(), 3u);
+  EXPECT_EQ((lines{"Stop & Delete 'CvTestRefuse' Service", "Service is already stopped.",
+                   "DeleteService failed, System Error Code = 5"}),
+            lines(texts.begin(), texts.begin() + 3));
+  EXPECT_NE(texts.end(),
+            std::find(texts.begin(), texts.end(), std::string("Service CvTestRefuse is killed")));
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
 
 #include "cleanup/deferred_removal.h"
 #include "cleanup/service_programs.h"
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 
 namespace {
@@ -38,11 +40,34 @@ std::wstring path_of(const open_folder& parent, const listed_entry& entry) {
   return parent.path + L"\\" + entry.name;
 }
 
-// Deletes the entry through a handle opened on it, proved to be the entry listed.
-void delete_listed(const open_folder& parent, const listed_entry& entry, open_as kind) {
-  const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, kind);
-  const DWORD code = nt_file::delete_on_close(handle.get());
-  if (code != 0) nt_file::fail("boost::filesystem::remove", path_of(parent, entry), code);
+// Makes the removal of `path` as a change of the change layer; `apply` deletes it through the
+// handle that proved it. Returns the Windows error (0 when removed or, in a report-only run,
+// planned).
+DWORD make_removal(replay::change_kind kind, const std::wstring& path,
+                   const std::function<DWORD()>& apply) {
+  replay::change removal;
+  removal.kind = kind;
+  removal.where = path;
+  return replay::changes().make(removal, apply);
+}
+
+// Deletes the link itself through a handle opened on it, proved to be the entry listed.
+void delete_link(const open_folder& parent, const listed_entry& entry) {
+  const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, open_as::link);
+  const std::wstring path = path_of(parent, entry);
+  const DWORD code = make_removal(replay::change_kind::delete_file, path,
+                                  [&handle] { return nt_file::delete_on_close(handle.get()); });
+  if (code != 0) nt_file::fail("boost::filesystem::remove", path, code);
+}
+
+// Marks the open file for deletion, taking its read-only attribute off first where that is
+// what stops it.
+DWORD delete_file_through(HANDLE file) {
+  DWORD code = nt_file::delete_on_close(file);
+  if (code == ERROR_ACCESS_DENIED && nt_file::clear_read_only(file)) {
+    code = nt_file::delete_on_close(file);
+  }
+  return code;
 }
 
 // Leaves the file held by `proven` to the next restart. The program of a registered service is
@@ -54,7 +79,9 @@ outcome defer_file_in_use(const std::wstring& path, HANDLE proven) {
     nt_file::fail("boost::filesystem::remove", path, ERROR_SHARING_VIOLATION);
   }
   deferred_removal::schedule(path, proven);
-  replay::log_info(L"'%s' is in use: it will be removed at the next restart", path.c_str());
+  replay::log_info(replay::would(L"'%s' is in use: it will be removed at the next restart",
+                                 L"'%s' is in use: it would be removed at the next restart"),
+                   path.c_str());
   return {0, true};
 }
 
@@ -72,12 +99,10 @@ outcome remove_file(const open_folder& parent, const listed_entry& entry) {
     const replay::scoped_handle probe = entry_walk::open_listed(parent, entry, open_as::probe);
     return defer_file_in_use(path_of(parent, entry), probe.get());
   }
-  DWORD code = nt_file::delete_on_close(handle.get());
-  if (code == ERROR_ACCESS_DENIED && nt_file::clear_read_only(handle.get())) {
-    code = nt_file::delete_on_close(handle.get());
-  }
-  if (code == 0) return {1, false};
   const std::wstring path = path_of(parent, entry);
+  const DWORD code = make_removal(replay::change_kind::delete_file, path,
+                                  [&handle] { return delete_file_through(handle.get()); });
+  if (code == 0) return {1, false};
   if (code != ERROR_ACCESS_DENIED) nt_file::fail("boost::filesystem::remove", path, code);
   // Opened with delete access, so the refusal is the file's state, not its permissions.
   return defer_file_in_use(path, handle.get());
@@ -102,19 +127,22 @@ outcome remove_children(const open_folder& folder) {
 }
 
 // Deletes a folder whose entries are gone, or left to the restart (`children_deferred`): then
-// the folder is left to the restart too, after them.
+// the folder, which still holds them, is left to the restart too, after them.
 outcome remove_emptied_folder(const open_folder& parent, const listed_entry& entry,
                               bool children_deferred) {
   const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, open_as::folder);
-  const DWORD code = nt_file::delete_on_close(handle.get());
-  if (code == 0) return {1, false};
   const std::wstring path = path_of(parent, entry);
-  if (code != ERROR_DIR_NOT_EMPTY || !children_deferred) {
-    nt_file::fail("boost::filesystem::remove", path, code);
+  if (!children_deferred) {
+    const DWORD code = make_removal(replay::change_kind::remove_folder, path,
+                                    [&handle] { return nt_file::delete_on_close(handle.get()); });
+    if (code != 0) nt_file::fail("boost::filesystem::remove", path, code);
+    return {1, false};
   }
   deferred_removal::schedule(path, handle.get());
-  replay::log_info(L"'%s' will be removed at the next restart, after what is in use in it",
-                   path.c_str());
+  replay::log_info(
+      replay::would(L"'%s' will be removed at the next restart, after what is in use in it",
+                    L"'%s' would be removed at the next restart, after what is in use in it"),
+      path.c_str());
   return {0, true};
 }
 
@@ -124,7 +152,7 @@ bool is_directory(const listed_entry& entry) {
 
 outcome remove_entry(const open_folder& parent, const listed_entry& entry) {
   if (entry_walk::is_link(entry)) {
-    delete_listed(parent, entry, open_as::link);
+    delete_link(parent, entry);
     return {1, false};
   }
   if (!is_directory(entry)) return remove_file(parent, entry);
@@ -144,7 +172,7 @@ std::uintmax_t remove_listed(const open_folder& parent, const listed_entry& entr
 DWORD remove_listed_if_empty(const open_folder& parent, const listed_entry& entry) {
   if (entry_walk::is_link(entry)) {
     try {
-      delete_listed(parent, entry, open_as::link);
+      delete_link(parent, entry);
       return 0;
     } catch (const boost::filesystem::filesystem_error& e) {
       return static_cast<DWORD>(e.code().value());
@@ -159,7 +187,8 @@ DWORD remove_listed_if_empty(const open_folder& parent, const listed_entry& entr
   }
   const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, open_as::folder);
   if (!nt_file::list(handle.get(), path).empty()) return ERROR_DIR_NOT_EMPTY;
-  return nt_file::delete_on_close(handle.get());
+  return make_removal(replay::change_kind::remove_folder, path,
+                      [&handle] { return nt_file::delete_on_close(handle.get()); });
 }
 
 std::uintmax_t remove_tree(const std::wstring& path, bool* deferred) {
@@ -176,7 +205,9 @@ std::uintmax_t remove_tree_below(const std::wstring& shell_folder, const std::ws
 }
 
 bool entry_exists(const std::wstring& path) {
-  return GetFileAttributesW(without_trailing_separators(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  const std::wstring entry = without_trailing_separators(path);
+  return GetFileAttributesW(entry.c_str()) != INVALID_FILE_ATTRIBUTES &&
+         !entry_walk::planned_away(entry);
 }
 
 bool entry_exists_below(const std::wstring& shell_folder, const std::wstring& path) {
@@ -184,6 +215,8 @@ bool entry_exists_below(const std::wstring& shell_folder, const std::wstring& pa
 }
 
 bool is_link(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(without_trailing_separators(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  const std::wstring entry = without_trailing_separators(path);
+  const DWORD attributes = GetFileAttributesW(entry.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         !entry_walk::planned_away(entry);
 }

@@ -6,6 +6,13 @@
 // points to; when the link cannot be taken away the removal fails and the target is untouched.
 // The attribute FILE_ATTRIBUTE_REPARSE_POINT decides, not the reparse tag, which some file
 // systems do not report.
+//
+// Every deletion is a change of the change layer (replay/change/change_layer.h) named by the
+// entry's full path: a file or link a delete_file, a folder a remove_folder once its entries are
+// gone, an entry left to the restart a schedule_at_restart. Taking a read-only attribute off is
+// part of the file's deletion. In a report-only run the walk is the same, safety checks
+// included, but entries are opened only to read them, nothing is deleted, and what was planned
+// away no longer lists or exists; a file held open by another process is not seen as in use.
 #pragma once
 
 #include <cstdint>

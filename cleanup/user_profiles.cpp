@@ -12,6 +12,7 @@
 #include "cleanup/entry_walk.h"
 #include "cleanup/folders.h"
 #include "cleanup/tree_removal.h"
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 #include "replay/unicode/unicode.h"
 
@@ -91,7 +92,8 @@ void remove_in_profile(const fs::path& profiles, const fs::path& profile,
                        const std::wstring& relative) {
   const fs::path target = profile / relative;
   if (!exists_below(profiles, target)) return;
-  replay::log_info(L"removing %s", target.generic_wstring().c_str());
+  replay::log_info(replay::would(L"removing %s", L"would remove %s"),
+                   target.generic_wstring().c_str());
   remove_tree_below(profiles.wstring(), target.wstring());
 }
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "cleanup/folders.h"
+#include "replay/change/change_layer.h"
+#include "replay/change/planned_changes.h"
 #include "replay/unicode/unicode.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
@@ -15,6 +17,7 @@
 namespace {
 
 using namespace test_support;
+using lines = std::vector<std::string>;
 
 const wchar_t kVirtualStore[] = L"\\AppData\\Local\\VirtualStore\\ProgramData\\Ravelins";
 const wchar_t kRoaming[] = L"\\AppData\\Roaming\\CvTestRavelins";
@@ -88,6 +91,26 @@ TEST_F(UserProfilesTest, AppDataFolderGoesInEveryProfile) {
   EXPECT_FALSE(exists(user2_ + kRoaming));
   EXPECT_FALSE(exists(current_ + kRoaming));
   EXPECT_TRUE(exists(user1_ + L"\\AppData\\Roaming\\Other\\keep.txt"));
+}
+
+// In a report-only run the folders of every profile are planned, not removed, the lines say
+// so, and a second pass finds nothing left.
+TEST_F(UserProfilesTest, ReportOnlyRunPlansTheRemovalsInEveryProfile) {
+  make_file(user1_ + kRoaming + L"\\a.txt");
+  make_file(user2_ + kVirtualStore + L"\\sub\\b.txt");
+  replay::planned_changes plan;
+  const replay::changes_scope scope(plan);
+  captured_log log;
+  remove_dir_in_userappdata_for_allprofiles("AppData\\Roaming\\CvTestRavelins");
+  EXPECT_EQ(3, rmove_virtual_store());
+  EXPECT_EQ(lines{"would remove " + portable(user1_ + kRoaming)}, log.texts());
+  EXPECT_EQ(5u, plan.planned().size());
+  EXPECT_TRUE(exists(user1_ + kRoaming + L"\\a.txt"));
+  EXPECT_TRUE(exists(user2_ + kVirtualStore + L"\\sub\\b.txt"));
+  EXPECT_EQ(0, rmove_virtual_store());
+  remove_dir_in_userappdata_for_allprofiles("AppData\\Roaming\\CvTestRavelins");
+  EXPECT_EQ(1u, log.texts().size());
+  EXPECT_EQ(5u, plan.planned().size());
 }
 
 TEST_F(UserProfilesTest, AppDataFolderFailureIsLoggedAndTheWalkGoesOn) {

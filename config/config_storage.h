@@ -38,6 +38,10 @@ constexpr const wchar_t kDamagedSuffix[] = L".new.damaged";
 //   not set aside), since moving it could move the file it leads to;
 // - the load fails only when neither file can be read; when the target is missing too, the
 //   damaged ".new" is left where it is and its error is reported.
+//
+// Reads see the run's changes (replay/change): a file the run wrote, or in a report-only run
+// planned to write, reads as the bytes written; one it removed (or planned to) as missing. A
+// report-only run moves no file: the take-over and the setting aside are left out.
 void load(const std::wstring& path, products_impl& record);
 void load(const std::wstring& path, suite_impl& record);
 
@@ -47,7 +51,13 @@ void load(const std::wstring& path, suite_impl& record);
 // and returns without raising; `path` is unchanged. Every other failure raises storage_error
 // (stage "writting") and leaves `path` as it was; only a failure of the final replace leaves the
 // complete ".new" file behind for the next load.
-void save(const std::wstring& path, const products_impl& record);
+//
+// The write is one write_file change (replay/change): where = `path`, data = the bytes written,
+// `detail` what the change means ("CVPRO unregistered"). A report-only run writes nothing and
+// creates no folder. A failure the layer reports (an observer that refuses the write, an
+// injected fault) raises storage_error "... ([failed to write file (<code>)])".
+void save(const std::wstring& path, const products_impl& record,
+          const std::wstring& detail = std::wstring());
 
 }  // namespace config_storage
 }  // namespace config

@@ -13,6 +13,8 @@
 #include "config/archive_text.h"
 #include "config/configuration_protection.h"
 #include "config/protected_file.h"
+#include "replay/change/planned_changes.h"
+#include "replay/change/real_changes.h"
 #include "replay/unique_handle.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
@@ -88,6 +90,64 @@ TEST_F(ConfigStorage, SaveCreatesFoldersAndWritesTheProtectedText) {
   products_impl loaded;
   config_storage::load(path, loaded);
   EXPECT_EQ(ids({L"CVPRO", L"TOOLKIT"}), ids(loaded));
+}
+
+// A report-only run writes nothing and creates no folder; later loads read the planned bytes,
+// also over a ".new" file on disk (a save would have replaced it), and a planned removal reads
+// as no file at all.
+TEST_F(ConfigStorage, ReportOnlyRunPlansTheWriteAndLoadsReadThePlannedList) {
+  config_storage::save(m_path, products({L"CVPRO", L"TOOLKIT"}));
+  config_storage::save(m_new, products({L"STALE"}));
+  const std::string before = stored_bytes();
+  const std::wstring elsewhere = m_folder.path(L"Ravelins\\Suite\\product.cfg");
+  replay::planned_changes planned;
+  {
+    replay::changes_scope scope(planned);
+    config_storage::save(m_path, products({L"TOOLKIT"}), L"CVPRO unregistered");
+    config_storage::save(elsewhere, products({L"QLPRO"}));
+    products_impl loaded;
+    config_storage::load(m_path, loaded);
+    EXPECT_EQ(ids({L"TOOLKIT"}), ids(loaded));
+    config_storage::load(elsewhere, loaded);
+    EXPECT_EQ(ids({L"QLPRO"}), ids(loaded));
+
+    // The folder's removal, as a run plans it: its files first.
+    for (const std::wstring& removed : {m_path, m_new, m_folder.path(L"Suite")}) {
+      replay::change removal;
+      removal.kind = removed == m_folder.path(L"Suite") ? replay::change_kind::remove_folder
+                                                        : replay::change_kind::delete_file;
+      removal.where = removed;
+      planned.make(removal, nullptr);
+    }
+    EXPECT_THROW(config_storage::load(m_path, loaded), file_not_found);
+  }
+  EXPECT_EQ(before, stored_bytes());
+  EXPECT_TRUE(test_support::exists(m_new));
+  EXPECT_FALSE(test_support::exists(m_folder.path(L"Ravelins")));
+  ASSERT_EQ(5u, planned.planned().size());
+  const replay::change& write = planned.planned()[0];
+  EXPECT_EQ(L"write file\t" + m_path + L"\tCVPRO unregistered", write.text());
+  EXPECT_EQ(to_archive_text(products({L"TOOLKIT"})), unprotect_configuration_data(write.data));
+  EXPECT_EQ(elsewhere, planned.planned()[1].where);
+}
+
+// A write the layer refuses (the backup, or a fault made by a test) is a failed write: the
+// target stays as it was and no ".new" file is left.
+TEST_F(ConfigStorage, WriteRefusedByTheLayerFailsAsAWrite) {
+  config_storage::save(m_path, products({L"CVPRO", L"TOOLKIT"}));
+  const std::string before = stored_bytes();
+  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::write_file);
+  try {
+    config_storage::save(m_path, products({L"TOOLKIT"}), L"CVPRO unregistered");
+    ADD_FAILURE() << "save succeeded";
+  } catch (const storage_error& error) {
+    const std::string expected = "Class \"products\". Error writting file: " + ansi(m_path) +
+                                 " ([failed to write file (5)])";
+    EXPECT_NE(std::string::npos, std::string(error.what()).find(expected)) << error.what();
+  }
+  replay::real_layer().fail_change(0, 0);
+  EXPECT_EQ(before, stored_bytes());
+  EXPECT_FALSE(test_support::exists(m_new));
 }
 
 TEST_F(ConfigStorage, SaveReplacesAnExistingFile) {

@@ -20,10 +20,12 @@
 #include "remover/temp_folder.h"
 #include "remover/uninstall_record.h"
 #include "remover/version_line.h"
+#include "replay/change/change_layer.h"
 #include "replay/log/file.h"
 #include "replay/log/log.h"
 #include "replay/log/log_exception.h"
 #include "replay/mutex/hold_point.h"
+#include "replay/unicode/unicode.h"
 #include "toolkit/toolkit31x_remover.h"
 
 namespace {
@@ -159,6 +161,7 @@ void remove_emptied_brand_folder(bool dizavad_removed, const std::string& brand_
   const std::string folder = program_files_folder() + brand_name;
   const DWORD attributes = GetFileAttributesA(folder.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (replay::changes().removed_path(replay::to_wide(folder))) return;
   remove_empty_folder_below(program_files_folder(), folder);
 }
 

@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <cwctype>
+#include <string>
 #include <vector>
 
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 #include "replay/registry2/key.h"
 #include "replay/unique_handle.h"
@@ -39,15 +41,24 @@ std::vector<std::wstring> select_counters(const replay::registry2::key& shared,
   return selected;
 }
 
+// The report's detail of a counter change: "3 -> 2", or "3 -> deleted".
+std::wstring counter_detail(DWORD current, int count) {
+  return std::to_wstring(current) + L" -> " +
+         (count == 0 ? std::wstring(L"deleted") : std::to_wstring(count));
+}
+
 void set_counter(replay::registry2::key& shared, const std::wstring& name, int count) {
   DWORD current = shared.get_dword(name);
   if (count == 0) {
-    shared.delete_value(name);
-    replay::log_info(L"Removed registry value %ls", name.c_str());
+    shared.delete_value(name, counter_detail(current, count));
+    replay::log_info(
+        replay::would(L"Removed registry value %ls", L"Registry value %ls would be removed"),
+        name.c_str());
   } else if (current != static_cast<DWORD>(count)) {
     DWORD data = static_cast<DWORD>(count);
-    shared.set_value(name, REG_DWORD, &data, sizeof(data));
-    replay::log_info(L"%ls is set to %d", name.c_str(), count);
+    shared.set_value(name, REG_DWORD, &data, sizeof(data), counter_detail(current, count));
+    replay::log_info(replay::would(L"%ls is set to %d", L"%ls would be set to %d"), name.c_str(),
+                     count);
   }
 }
 

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "replay/change/planned_changes.h"
 #include "replay/registry2/key.h"
 #include "replay/unique_handle.h"
+#include "testing/change_recorder.h"
 #include "testing/log_capture.h"
 #include "testing/registry_seed.h"
 #include "testing/scratch_key.h"
@@ -123,6 +125,62 @@ TEST_F(shareddlls_counters_test, sets_matching_counters_to_the_count) {
         "   D:\\Apps\\Ravelins\\RavelinLauncher.dll - 1"};
     expected_lines.insert(expected_lines.end(), c.changes.begin(), c.changes.end());
     EXPECT_EQ(expected_lines, log.texts());
+    for (const auto& [name, data] : state()) m_shared->delete_value(name);
+  }
+}
+
+// What, which value and the detail of each change: the key's name is the scratch key's.
+std::vector<std::wstring> counter_changes(const std::vector<replay::change>& changes) {
+  std::vector<std::wstring> lines;
+  for (const replay::change& c : changes) {
+    lines.push_back(std::wstring(c.kind == replay::change_kind::set_value ? L"set " : L"delete ") +
+                    c.value + L" " + c.detail);
+  }
+  return lines;
+}
+
+// A report-only run changes no counter and plans, with the old and new count, exactly the
+// changes the real run then makes.
+TEST_F(shareddlls_counters_test, report_only_run_plans_the_counter_changes_with_old_and_new) {
+  struct {
+    int count;
+    std::vector<std::wstring> changes;
+    std::vector<std::string> planned_lines;
+  } cases[] = {
+      {2,
+       {std::wstring(L"set ") + kLauncher + L" 3 -> 2",
+        std::wstring(L"set ") + kLauncherDll + L" 1 -> 2"},
+       {"C:\\Program Files\\RAVELINS\\RavelinLauncher.exe would be set to 2",
+        "D:\\Apps\\Ravelins\\RavelinLauncher.dll would be set to 2"}},
+      {0,
+       {std::wstring(L"delete ") + kLauncher + L" 3 -> deleted",
+        std::wstring(L"delete ") + kLauncherDll + L" 1 -> deleted"},
+       {"Registry value C:\\Program Files\\RAVELINS\\RavelinLauncher.exe would be removed",
+        "Registry value D:\\Apps\\Ravelins\\RavelinLauncher.dll would be removed"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.count);
+    const counters seeded = {{kLauncher, 3}, {kLauncherDll, 1}, {kOtherLauncher, 5}};
+    seed(seeded);
+    replay::planned_changes planned;
+    {
+      replay::changes_scope scope(planned);
+      captured_log log;
+      fix_shareddlls_counters(kPattern, c.count);
+      const std::vector<std::string> texts = log.texts();
+      ASSERT_EQ(5u, texts.size());
+      EXPECT_EQ(c.planned_lines, std::vector<std::string>(texts.begin() + 3, texts.end()));
+    }
+    EXPECT_EQ(seeded, state());
+    EXPECT_EQ(c.changes, counter_changes(planned.planned()));
+    for (const replay::change& change : planned.planned()) {
+      EXPECT_EQ(replay::registry_view::view_32, change.view);
+    }
+
+    test_support::change_recorder recorder;
+    fix_shareddlls_counters(kPattern, c.count);
+    EXPECT_EQ(test_support::change_lines(planned.planned()),
+              test_support::change_lines(recorder.changes()));
     for (const auto& [name, data] : state()) m_shared->delete_value(name);
   }
 }

@@ -11,8 +11,10 @@
 #include "cleanup/services.h"
 #include "cleanup/shell_folders.h"
 #include "msi_cleaner/remove_installer_components.h"
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 #include "replay/mutex/hold_point.h"
+#include "replay/unicode/unicode.h"
 #include "replay/unique_handle.h"
 #include "toolkit/byte_strings.h"
 #include "toolkit/toolkit31x_remover.h"
@@ -23,16 +25,37 @@ namespace {
 const wchar_t* const kComponentFiles[] = {L"RavelinLauncher.exe", L"RavelinSuiteService.exe",
                                           L"cvhtml.dll", L"Tracegather.exe"};
 
-// Names of the plain files (no folders) directly in `folder`, which ends in a backslash.
+// An ANSI path as the change layer names it; bytes the code page does not map stay one for one.
+std::wstring wide_path(const std::string& path) {
+  try {
+    return replay::to_wide(path, CP_ACP);
+  } catch (...) {
+    return replay::to_wide(path, replay::unicode::latin1);
+  }
+}
+
+// Names of the plain files (no folders) directly in `folder`, which ends in a backslash. Files
+// the run has already removed (or, in a report-only run, planned to remove) are not listed.
 std::vector<std::string> list_files(const std::string& folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA entry;
   replay::find_handle find(FindFirstFileA((folder + "*").c_str(), &entry));
   if (!find) return names;
   do {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(entry.cFileName);
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    if (replay::changes().removed_path(wide_path(folder + entry.cFileName))) continue;
+    names.push_back(entry.cFileName);
   } while (FindNextFileA(find.get(), &entry));
   return names;
+}
+
+// Deletes one file through the change layer: 0 or the Windows error.
+DWORD delete_file(const std::string& path) {
+  replay::change c;
+  c.kind = replay::change_kind::delete_file;
+  c.where = wide_path(path);
+  return replay::changes().make(
+      c, [&path]() -> DWORD { return DeleteFileA(path.c_str()) ? 0 : GetLastError(); });
 }
 
 // `path` relative to `profile` (compared without regard to case), without a leading backslash;
@@ -79,7 +102,8 @@ void toolkit31x_remover::remove_code() {
     remove_install_dir_files(install_dir);
     remove_folder_below(program_files_folder(), install_dir + "Languages");
     remove_empty_folder_below(program_files_folder(), install_dir);
-    replay::log_info("Dizavad 3.1.x INSTALLDIR was removed");
+    replay::log_info("%s", replay::would("Dizavad 3.1.x INSTALLDIR was removed",
+                                         "Dizavad 3.1.x INSTALLDIR would be removed"));
   } catch (...) {
     replay::log_info("some exception occured while removing toolkit_31x INSTALLDIR");
   }
@@ -99,11 +123,11 @@ void toolkit31x_remover::stop_and_uninstall_suite_service() {
 void toolkit31x_remover::remove_install_dir_files(const std::string& install_dir) {
   for (const std::string& name : list_files(install_dir)) {
     const std::string path = install_dir + name;
-    if (DeleteFileA(path.c_str())) {
-      replay::log_info("   %s removed", path.c_str());
+    const DWORD error = delete_file(path);
+    if (error == 0) {
+      replay::log_info(replay::would("   %s removed", "   %s would be removed"), path.c_str());
     } else {
-      replay::log_info("FAILED TO remove '%s'; error %d !", path.c_str(),
-                       static_cast<int>(GetLastError()));
+      replay::log_info("FAILED TO remove '%s'; error %d !", path.c_str(), static_cast<int>(error));
     }
   }
 }

@@ -11,6 +11,7 @@
 #include "cleanup/plain_name.h"
 #include "cleanup/shell_folders.h"
 #include "config/config_storage.h"
+#include "replay/change/change_layer.h"
 #include "replay/exception/exception.h"
 #include "replay/log/log.h"
 #include "replay/log/log_exception.h"
@@ -129,8 +130,9 @@ void toolkit31x_remover::unregister_product_from_toolkit_31x(std::wstring produc
       return;
     }
     products.m_products.erase(entry);
-    replay::log_info(L"'%s' unregistered", product_code.c_str());
-    config::config_storage::save(path, products);
+    replay::log_info(replay::would(L"'%s' unregistered", L"'%s' would be unregistered"),
+                     product_code.c_str());
+    config::config_storage::save(path, products, product_code + L" unregistered");
   } catch (...) {
     replay::log_exception("unregister_product_from_toolkit_31x()");
   }

@@ -17,8 +17,11 @@
 #include "config/archive_text.h"
 #include "config/protected_file.h"
 #include "gtest/gtest.h"
+#include "replay/change/planned_changes.h"
+#include "replay/change/real_changes.h"
 #include "replay/exception/exception.h"
 #include "replay/unicode/unicode.h"
+#include "testing/change_recorder.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
 #include "testing/prefix.h"
@@ -543,6 +546,120 @@ TEST_F(toolkit31x_remover_test, product_names_that_are_not_plain_folder_names_na
     EXPECT_TRUE(log.contains("ATTENTION: product name '" + utf8(name) +
                              "' in product.cfg is not a plain folder name"));
   }
+}
+
+// The report lines of `changes`, a started program's assumed result left out: what a real run
+// does is compared with what a report-only run planned.
+std::vector<std::wstring> without_assumptions(const std::vector<replay::change>& changes) {
+  std::vector<std::wstring> lines = change_lines(changes);
+  for (std::wstring& line : lines) {
+    const size_t assumed = line.find(L"; assumed exit code");
+    if (assumed != std::wstring::npos) line.erase(assumed);
+  }
+  return lines;
+}
+
+// In a report-only run, taking CVPRO off the list writes nothing, and what follows is judged on
+// the list as it would be: no product is left, so the counters would be deleted. The real run
+// then makes exactly the planned changes.
+TEST_F(toolkit31x_remover_test, report_only_run_judges_the_count_on_the_list_it_would_write) {
+  fx::write_products(m_cfg, {{L"CVPRO", L"Corvane"}, {L"TOOLKIT", L"Dizavad"}});
+  const std::wstring counter = m_install + L"cvhtml.dll";
+  fx::set_counter(KEY_WOW64_32KEY, counter, 3);
+  replay::planned_changes planned;
+  {
+    replay::changes_scope scope(planned);
+    captured_log log;
+    m_remover->unregister_product_from_toolkit_31x(L"CVPRO");
+    EXPECT_EQ(0, m_remover->count_products_using_toolkit_31x());
+    m_remover->fix_toolkit_counters_in_shareddlls();
+    EXPECT_TRUE(log.contains("'CVPRO' would be unregistered"));
+    EXPECT_TRUE(log.contains("Registry value " + utf8(counter) + " would be removed"));
+    EXPECT_FALSE(log.contains("unregister_product_from_toolkit_31x()"));
+  }
+  EXPECT_EQ((std::vector<product>{{L"CVPRO", L"Corvane"}, {L"TOOLKIT", L"Dizavad"}}),
+            fx::read_products(m_cfg));
+  EXPECT_EQ(counter_map({{counter, 3}}), fx::counters(KEY_WOW64_32KEY));
+  const std::vector<std::wstring> lines = change_lines(planned.planned());
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_EQ(L"write file\t" + m_cfg + L"\tCVPRO unregistered", lines[0]);
+  EXPECT_EQ(0u, lines[1].find(L"delete value\t")) << lines[1];
+  EXPECT_NE(std::wstring::npos, lines[1].find(L"[" + counter + L"] (32-bit view)\t3 -> deleted"))
+      << lines[1];
+
+  change_recorder recorder;
+  m_remover->unregister_product_from_toolkit_31x(L"CVPRO");
+  EXPECT_EQ(0, m_remover->count_products_using_toolkit_31x());
+  m_remover->fix_toolkit_counters_in_shareddlls();
+  EXPECT_EQ(lines, change_lines(recorder.changes()));
+  EXPECT_EQ((std::vector<product>{{L"TOOLKIT", L"Dizavad"}}), fx::read_products(m_cfg));
+  EXPECT_TRUE(fx::counters(KEY_WOW64_32KEY).empty());
+}
+
+// Without product.cfg no product uses the framework: a report-only run plans its removal (the
+// service program is not started but assumed to succeed, its files deleted, its counters) and
+// changes nothing; the real run then does the same.
+TEST_F(toolkit31x_remover_test, report_only_run_plans_the_framework_removal_without_starting_it) {
+  const wchar_t* const files[] = {L"RavelinLauncher.exe", L"cvhtml.dll", L"Tracegather.exe"};
+  for (const wchar_t* file : files) ASSERT_TRUE(seed_files({{m_install + file}}));
+  ASSERT_TRUE(seed_files({{m_install + L"Corvane\\corvane.exe"}}));  // a product's folder stays
+  ASSERT_TRUE(CopyFileW((program_folder() + L"suite_service_standin.exe").c_str(),
+                        (m_install + fx::kServiceExe).c_str(), FALSE));
+  for (const wchar_t* file : files) fx::set_counter(KEY_WOW64_32KEY, m_install + file, 2);
+  use_standin(0, 0);
+  const counter_map counters_before = fx::counters(KEY_WOW64_32KEY);
+
+  replay::planned_changes planned;
+  {
+    replay::changes_scope scope(planned);
+    captured_log log;
+    m_remover->remove_toolkit_31x();
+    EXPECT_TRUE(log.contains("   " + utf8(m_install) + "RavelinLauncher.exe would be removed"));
+    EXPECT_TRUE(log.contains("Dizavad 3.1.x INSTALLDIR would be removed"));
+  }
+  EXPECT_FALSE(exists(temp_file(L"tk_standin_record.txt"))) << "the service program was started";
+  for (const wchar_t* file : files) EXPECT_TRUE(exists(m_install + file));
+  EXPECT_TRUE(exists(m_install + fx::kServiceExe));
+  EXPECT_EQ(counters_before, fx::counters(KEY_WOW64_32KEY));
+
+  const std::vector<std::wstring> lines = change_lines(planned.planned());
+  const std::wstring program = m_install + fx::kServiceExe;
+  const std::wstring assumed = L"assumed exit code 0: the program exists";
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(0u, lines[0].find(L"run program\t" + program + L"\t/stop; " + assumed)) << lines[0];
+  EXPECT_EQ(0u, lines[1].find(L"run program\t" + program + L"\t/uninstall; " + assumed))
+      << lines[1];
+  int deleted_files = 0, deleted_counters = 0;
+  for (const replay::change& c : planned.planned()) {
+    deleted_files += c.kind == replay::change_kind::delete_file;
+    deleted_counters += c.kind == replay::change_kind::delete_value && c.detail == L"2 -> deleted";
+  }
+  EXPECT_EQ(4, deleted_files);
+  EXPECT_EQ(3, deleted_counters);
+
+  change_recorder recorder;
+  m_remover->remove_toolkit_31x();
+  EXPECT_EQ("/stop\n/uninstall\n", read_file(temp_file(L"tk_standin_record.txt")));
+  EXPECT_FALSE(install_files_left());
+  EXPECT_TRUE(fx::counters(KEY_WOW64_32KEY).empty());
+  EXPECT_EQ(without_assumptions(planned.planned()), without_assumptions(recorder.changes()));
+}
+
+// A product.cfg write that fails (injected: Wine's file system gives no such failure here) is
+// logged as a failed write; the list stays as it was and the remover goes on with it.
+TEST_F(toolkit31x_remover_test, failing_product_cfg_write_is_logged_and_the_list_kept) {
+  fx::write_products(m_cfg, {{L"CVPRO", L"Corvane"}, {L"TOOLKIT", L"Dizavad"}});
+  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::write_file);
+  captured_log log;
+  m_remover->unregister_product_from_toolkit_31x(L"CVPRO");
+  replay::real_layer().fail_change(0, 0);
+  EXPECT_TRUE(log.contains("'CVPRO' unregistered"));
+  EXPECT_TRUE(log.contains("unregister_product_from_toolkit_31x()"));
+  EXPECT_TRUE(log.contains("Error writting file"));
+  EXPECT_TRUE(log.contains("failed to write file (5)"));
+  EXPECT_EQ((std::vector<product>{{L"CVPRO", L"Corvane"}, {L"TOOLKIT", L"Dizavad"}}),
+            fx::read_products(m_cfg));
+  EXPECT_EQ(1, m_remover->count_products_using_toolkit_31x());
 }
 
 }  // namespace

@@ -289,8 +289,13 @@ void key::set_dword(const std::wstring& name, DWORD value) {
 }
 
 void key::delete_value(const std::wstring& name) {
+  delete_value(name, std::wstring());
+}
+
+void key::delete_value(const std::wstring& name, const std::wstring& detail) {
   const HKEY h = handle();
-  const change c = key_change(change_kind::delete_value, h, std::wstring(), name);
+  change c = key_change(change_kind::delete_value, h, std::wstring(), name);
+  c.detail = detail;
   const LONG code = static_cast<LONG>(
       changes().make(c, [&] { return static_cast<DWORD>(RegDeleteValueW(h, name.c_str())); }));
   if (code != ERROR_SUCCESS) {

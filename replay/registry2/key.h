@@ -83,8 +83,10 @@ class key {
   // REG_DWORD of 4 bytes.
   void set_dword(const std::wstring& name, DWORD value);
 
-  // Throws key_error "RegDeleteValue() failed: value \"%s\" (%i)".
+  // Throws key_error "RegDeleteValue() failed: value \"%s\" (%i)". `detail` tells the report
+  // and the backup what the value held ("3 -> deleted").
   void delete_value(const std::wstring& name);
+  void delete_value(const std::wstring& name, const std::wstring& detail);
   // Deletes the direct or deeper subkey `name`; with `recursive`, its whole tree first. Without it
   // a key that still has subkeys fails. Throws key_error "RegDeleteKey() failed: key \"%s\" (%i)"
   // (or the open's key_error when a recursive delete finds no such key).
