@@ -56,6 +56,7 @@ TEST_F(PurgelineBackup, RestoreGivesBackWhatTheRunRemoved) {
   EXPECT_TRUE(
       e2e::log_has(restore, "Ended processes and the running state of services cannot come back"));
   EXPECT_FALSE(e2e::log_has(restore, "Search Corvane info")) << "a restore run runs nothing else";
+  EXPECT_TRUE(e2e::log_has(restore, "cannot be restored: end process "));
   for (const test_support::machine_change& c :
        e2e::backup_differences(before, test_support::take_machine_snapshot())) {
     if (e2e::not_yet_through_the_layer(c)) {

@@ -452,4 +452,24 @@ TEST_F(BackupAndRestore, AKeyTheRunMadeAndDeletedIsNotMadeByTheRestore) {
       log.contains("delete key HKCU\\Software\\CorvaneBackupTest\\Journal (the run made it"));
 }
 
+// A file the run writes and later deletes comes back as it was before the run, and a second
+// restore finds it so, without a conflict.
+TEST_F(BackupAndRestore, AFileWrittenThenDeletedComesBackAsItWasBeforeTheRun) {
+  test_support::make_folder(backup_folder());
+  {
+    backup_observer observer(backup_folder());
+    observer_scope scope(observer);
+    write_config("new config");
+    file_change(change_kind::delete_file, machine.path(L"config.cfg"));
+  }
+  ASSERT_FALSE(test_support::exists(machine.path(L"config.cfg")));
+  restore();
+  EXPECT_EQ(before, state());
+  test_support::captured_log log;
+  const restore_counts again = restore();
+  EXPECT_EQ(before, state());
+  EXPECT_EQ(0, again.conflicts);
+  EXPECT_EQ(0, again.restored);
+}
+
 }  // namespace

@@ -94,8 +94,24 @@ class made_by_the_run {
   std::map<std::wstring, std::wstring> m_key_files;  // deleted key (upper case) -> its file
 };
 
+// The backup's copies of the file `e` names that changes before `e` saved.
+std::vector<std::wstring> earlier_copies(const std::vector<index_entry>& entries,
+                                         const index_entry& e) {
+  std::vector<std::wstring> copies;
+  for (const index_entry& other : entries) {
+    if (other.number >= e.number) break;
+    if (!other.saved.empty() && _wcsicmp(other.where.c_str(), e.where.c_str()) == 0 &&
+        (other.kind == change_kind::write_file || other.kind == change_kind::delete_file ||
+         other.kind == change_kind::schedule_at_restart)) {
+      copies.push_back(other.saved);
+    }
+  }
+  return copies;
+}
+
 item_result restore_item(const backup_reader& backup, const index_entry& e,
-                         const made_by_the_run& made, std::vector<index_entry>* made_folders) {
+                         const made_by_the_run& made, const std::vector<std::wstring>& earlier,
+                         std::vector<index_entry>* made_folders) {
   switch (e.kind) {
     case change_kind::delete_key:
       if (made.made(e.where)) return {outcome::present, L"the run made it: nothing to put back"};
@@ -109,7 +125,7 @@ item_result restore_item(const backup_reader& backup, const index_entry& e,
       return restore_value(backup, e);
     case change_kind::delete_file:
     case change_kind::schedule_at_restart:
-      return restore_file(backup, e);
+      return restore_file(backup, e, earlier);
     case change_kind::write_file:
       return restore_written_file(backup, e);
     case change_kind::remove_folder:
@@ -168,7 +184,8 @@ restore_counts restore_backup(const std::wstring& folder) {
   const made_by_the_run made(backup, entries);
   std::vector<index_entry> made_folders;
   for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
-    const item_result r = restore_item(backup, *e, made, &made_folders);
+    const item_result r =
+        restore_item(backup, *e, made, earlier_copies(entries, *e), &made_folders);
     count(r.result, counts);
     log_write(1, outcome_text(r.result) + item_text(e->kind, e->where, e->value) +
                      (r.why.empty() ? L"" : L" (" + r.why + L")"));

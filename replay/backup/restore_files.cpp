@@ -128,7 +128,18 @@ bool backup_reader::read(const std::wstring& relative, std::string* bytes) const
   return file && read_all(file.get(), *bytes) == 0;
 }
 
-item_result restore_file(const backup_reader& backup, const index_entry& e) {
+// Whether `bytes` are those of one of the backup's copies `copies`.
+bool one_of(const backup_reader& backup, const std::vector<std::wstring>& copies,
+            const std::string& bytes) {
+  for (const std::wstring& copy : copies) {
+    std::string saved;
+    if (backup.read(copy, &saved) && saved == bytes) return true;
+  }
+  return false;
+}
+
+item_result restore_file(const backup_reader& backup, const index_entry& e,
+                         const std::vector<std::wstring>& earlier) {
   if (e.saved.empty()) return {outcome::lost, L"a " + e.extra + L" is not saved"};
   std::string saved;
   if (!backup.read(e.saved, &saved)) return {outcome::lost, L"its backup file is missing"};
@@ -136,7 +147,11 @@ item_result restore_file(const backup_reader& backup, const index_entry& e) {
   const scoped_handle now = open_item(e.where, &attributes);
   if (now) {
     std::string bytes;
-    if (!is_plain_file(attributes) || read_all(now.get(), bytes) != 0 || bytes != saved) {
+    if (!is_plain_file(attributes) || read_all(now.get(), bytes) != 0) {
+      return {outcome::conflict, L"a different item is there now"};
+    }
+    if (bytes != saved) {
+      if (one_of(backup, earlier, bytes)) return {outcome::present, L"as before an earlier change"};
       return {outcome::conflict, L"a different item is there now"};
     }
     if (e.kind == change_kind::schedule_at_restart) {

@@ -34,7 +34,10 @@ class backup_reader {
 item_result restore_key(const backup_reader& backup, const index_entry& e);
 item_result restore_service(const backup_reader& backup, const index_entry& e);
 item_result restore_value(const backup_reader& backup, const index_entry& e);
-item_result restore_file(const backup_reader& backup, const index_entry& e);
+// `earlier`: the backup's copies of the same file saved by earlier changes (a file the run
+// wrote before it deleted it): a file that holds one of them is already as it was before.
+item_result restore_file(const backup_reader& backup, const index_entry& e,
+                         const std::vector<std::wstring>& earlier);
 item_result restore_written_file(const backup_reader& backup, const index_entry& e);
 // A folder made again is named in `made`, to get its attributes and times once the files in it
 // are back.
