@@ -111,10 +111,10 @@ TEST(LaunchTest, TheStartIsAChangeOfTheRealLayer) {
   const std::wstring program = helper_program(L"exit_code_helper");
   change_recorder recorder;
   EXPECT_EQ(3u, launch_and_wait_for_exit_code(program, L"3", L""));
-  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::run_program);
+  recorder.fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::run_program);
   captured_log log;
   EXPECT_EQ(1u, launch_and_wait_for_exit_code(program, L"4", L""));
-  replay::real_layer().fail_change(0, 0);
+  recorder.fail_change(0, 0);
   EXPECT_EQ((std::vector<std::wstring>{L"run program\t" + program + L"\t3"}),
             change_lines(recorder.changes()));
   EXPECT_EQ((lines{launch_line(program, L"4"), "ShellExecuteEx failed. Error: 5"}), log.texts());

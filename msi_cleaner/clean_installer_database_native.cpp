@@ -4,6 +4,7 @@
 #include "msi_cleaner/key_path.h"
 #include "msi_cleaner/packed_guid.h"
 #include "msi_cleaner/pass_log.h"
+#include "replay/change/change_layer.h"
 #include "replay/mutex/hold_point.h"
 
 using replay::registry2::key;
@@ -55,9 +56,16 @@ void remove_products(const key_store& store, const installer_cleaner& cleaner) {
 
 // Deletes the component's values of the products; removes the component when no other product
 // uses it. Its key files count in either case.
+// The component key as the step opens it: for writing, as open-or-create; in a report-only run
+// only opened, so that nothing is created and a key planned removed does not open.
+key open_component(const key& components, const std::wstring& component) {
+  if (replay::changes().planning()) return components.open(component);
+  return components.open(component, true);
+}
+
 void clean_component(key& components, const std::wstring& component, int store_number,
                      installer_cleaner& cleaner) {
-  key component_key = components.open(component, true);
+  key component_key = open_component(components, component);
   const name_set values = component_key.value_names();
   name_set matched;
   name_set key_files;
@@ -157,19 +165,19 @@ void clean_installer_database_native(installer_cleaner& cleaner, const std::wstr
     });
     begin_journal(cleaner, found_key_files);
 
-    log_section("Upgrade Codes Removed", kRule50);
+    log_removed_section("Upgrade Codes", kRule50);
     for_each_store(cleaner.root_keys,
                    [&](const key_store& r) { remove_upgrade_codes(r, cleaner); });
     cleaner.root_keys.clear();
 
-    log_section("Product Codes Removed", kRule49);
+    log_removed_section("Product Codes", kRule49);
     for_each_store(cleaner.store_keys, [&](const key_store& s) { remove_products(s, cleaner); });
 
-    log_section("Component Codes Removed", kRule49);
+    log_removed_section("Component Codes", kRule49);
     for_each_store(cleaner.store_keys, [&](const key_store& s) { clean_components(s, cleaner); });
     cleaner.store_keys.clear();
 
-    log_section("Key Files Removed", kRule49);
+    log_removed_section("Key Files", kRule49);
     finish_journal(cleaner);
     log_empty_line();
   } catch (...) {

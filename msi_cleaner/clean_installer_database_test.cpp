@@ -5,14 +5,20 @@
 
 #include <sddl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "gtest/gtest.h"
 #include "msi_cleaner/packed_guid.h"
+#include "msi_cleaner/pass_journal.h"
 #include "msi_cleaner/reg_delete_key_ex.h"
 #include "msi_cleaner/wow64_process.h"
+#include "replay/change/planned_changes.h"
+#include "replay/registry2/key_name.h"
+#include "testing/change_recorder.h"
 #include "testing/log_capture.h"
+#include "testing/machine_snapshot.h"
 #include "testing/registry_seed.h"
 #include "testing/scratch_key.h"
 #include "testing/text.h"
@@ -43,6 +49,7 @@ const std::wstring kDir = L"C:\\Program Files\\CorvaneTest\\";
 const std::wstring kLongName = std::wstring(330, L'x') + L".dll";
 const std::string kRule50(50, '=');
 const std::string kRule49(49, '=');
+const std::wstring kJournal = L"Software\\CorvaneTest\\Journal";
 
 std::wstring packed(const std::wstring& guid) {
   return pack_guid(guid);
@@ -83,6 +90,43 @@ std::vector<std::string> headings_only(bool wow64) {
   return lines;
 }
 
+// The log of a report-only pass: the same lines, with the section titles and the decrement lines
+// saying what would be done.
+std::vector<std::string> planned_form(std::vector<std::string> lines) {
+  const std::string removed = " Removed";
+  const std::string decremented = "is decremented to";
+  for (std::string& text : lines) {
+    if (text.size() > removed.size() &&
+        text.compare(text.size() - removed.size(), removed.size(), removed) == 0) {
+      text = text.substr(0, text.size() - removed.size()) + " Would Be Removed";
+    }
+    const std::string::size_type at = text.find(decremented);
+    if (at != std::string::npos) text.replace(at, 2, "would be");
+  }
+  return lines;
+}
+
+// The name the registry gives the key at `path` (as changes name it).
+std::wstring physical_name(HKEY root, REGSAM view, const std::wstring& path) {
+  replay::unique_hkey key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.receive()) != ERROR_SUCCESS) {
+    return path;
+  }
+  return replay::registry2::key_name(key.get());
+}
+
+replay::change value_deletion(const std::wstring& key, const std::wstring& name) {
+  replay::change c;
+  c.kind = replay::change_kind::delete_value;
+  c.where = key;
+  c.value = name;
+  return c;
+}
+
+bool ends_with(const std::wstring& text, const std::wstring& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 // Runs the variant that the program uses in this prefix.
 class CleanInstallerDatabaseTest : public ::testing::Test {
  protected:
@@ -91,10 +135,14 @@ class CleanInstallerDatabaseTest : public ::testing::Test {
     view_ = wow64_ ? KEY_WOW64_64KEY : 0;
     remove_seed();
   }
-  void TearDown() override { remove_seed(); }
+  void TearDown() override {
+    replay::real_layer().fail_change(0, 0);
+    remove_seed();
+  }
 
-  void run_pass() {
+  void run_pass(const std::wstring& journal_key = std::wstring()) {
     installer_cleaner cleaner;
+    cleaner.journal_key = journal_key;
     if (wow64_) {
       bind_reg_delete_key_ex();
       clean_installer_database_wow64(cleaner, kUpgradeCode);
@@ -164,6 +212,7 @@ class CleanInstallerDatabaseTest : public ::testing::Test {
       }
       test_support::delete_tree(HKEY_LOCAL_MACHINE, view, L"Software\\CorvaneTest\\StoreA");
     }
+    test_support::delete_tree(HKEY_LOCAL_MACHINE, 0, kJournal);
     for (const std::wstring& name :
          {kDir + L"one.dll", kDir + L"five.dll", kDir + L"zero.dll", truncated_long_path()}) {
       test_support::delete_value(HKEY_LOCAL_MACHINE, 0, kSharedDlls, name);
@@ -358,6 +407,149 @@ TEST_F(CleanInstallerDatabaseTest, Wow64VariantLogsAFailedUpgradeCodeDeletion) {
   expected.push_back("");
   EXPECT_EQ(expected, log.texts());
   EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, upgrade_key(kClassesInstaller)));
+}
+
+// A report-only pass changes nothing, and plans in order exactly the changes that the real pass
+// then makes on the same stores: every key of a tree child keys first, values, counters.
+TEST_F(CleanInstallerDatabaseTest, AReportOnlyPassPlansExactlyWhatTheRealPassChanges) {
+  seed(view_);
+  if (wow64_) seed_store_a(KEY_WOW64_32KEY);
+  seed_counters();
+  const test_support::machine_snapshot before = test_support::take_machine_snapshot();
+  replay::planned_changes planned;
+  std::vector<std::string> planned_log;
+  {
+    replay::changes_scope scope(planned);
+    test_support::captured_log log;
+    run_pass();
+    planned_log = log.texts();
+  }
+  for (const auto& change : test_support::compare(before, test_support::take_machine_snapshot())) {
+    ADD_FAILURE() << change.text();
+  }
+
+  test_support::change_recorder made;
+  test_support::captured_log log;
+  run_pass();
+  EXPECT_EQ(test_support::change_lines(planned.planned()), made.lines());
+  EXPECT_EQ(planned_form(log.texts()), planned_log);
+  ASSERT_FALSE(planned.planned().empty());
+  // HKCR\Installer is named as the key it is, so its alias HKLM\Software\Classes\Installer
+  // found as the second root plans nothing more.
+  const replay::change& first = planned.planned().front();
+  EXPECT_EQ(replay::change_kind::delete_key, first.kind);
+  EXPECT_EQ(
+      physical_name(HKEY_LOCAL_MACHINE, view_, L"Software\\Classes\\Installer\\UpgradeCodes") +
+          L"\\" + packed(kUpgradeCode),
+      first.where);
+  EXPECT_EQ(wow64_ ? replay::registry_view::view_64 : replay::own_registry_view(), first.view);
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, products_key(kStoreAInstaller, kProduct2)));
+}
+
+// The journal of a run cut off after it removed the upgrade code names the products the real run
+// would finish: a report-only pass reads it and reports the same removals, and leaves it as it
+// is; the real pass then deletes it, past the change layer, as its own bookkeeping.
+TEST_F(CleanInstallerDatabaseTest, AReportOnlyPassReadsACutOffRunsJournalAndLeavesIt) {
+  test_support::create_key(HKEY_LOCAL_MACHINE, view_, kStoreAInstaller + L"\\UpgradeCodes");
+  test_support::create_key(HKEY_LOCAL_MACHINE, view_, products_key(kStoreAInstaller, kProduct2));
+  test_support::set_string(HKEY_LOCAL_MACHINE, view_, component_key(kSystemSid, kComponent2),
+                           packed(kProduct2), stored(kDir + L"five.dll"));
+  test_support::set_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, kDir + L"five.dll", 4);
+  pass_journal journal;
+  journal.product_codes.insert(packed(kProduct2));
+  journal.key_files[kDir + L"five.dll"] = 4;
+  write_pass_journal(kJournal, journal);
+
+  const test_support::machine_snapshot before = test_support::take_machine_snapshot();
+  replay::planned_changes planned;
+  {
+    replay::changes_scope scope(planned);
+    test_support::captured_log log;
+    run_pass(kJournal);
+  }
+  for (const auto& change : test_support::compare(before, test_support::take_machine_snapshot())) {
+    ADD_FAILURE() << change.text();
+  }
+
+  test_support::change_recorder made;
+  run_pass(kJournal);
+  const std::vector<std::wstring> lines = test_support::change_lines(planned.planned());
+  EXPECT_EQ(lines, made.lines());
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_TRUE(ends_with(planned.planned()[1].where, L"\\" + packed(kComponent2)));
+  EXPECT_EQ(L"4 -> 3", planned.planned()[2].detail);
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, products_key(kStoreAInstaller, kProduct2)));
+  EXPECT_EQ(3u, test_support::get_dword(HKEY_LOCAL_MACHINE, 0, kSharedDlls, kDir + L"five.dll"));
+  EXPECT_FALSE(test_support::key_exists(HKEY_LOCAL_MACHINE, 0, kJournal));
+}
+
+// A value that an earlier change deleted is gone for the component step. A component left with
+// only the products' values then goes whole; one left with no values names no product and stays.
+// The report-only pass judges both as the real pass does once the values are deleted.
+TEST_F(CleanInstallerDatabaseTest, AComponentIsJudgedOnItsValuesAfterThePlannedChanges) {
+  seed_store_a(view_);
+  const std::wstring shared = component_key(kSystemSid, kComponent2);  // product 2 and another
+  const std::wstring lone = component_key(kSystemSid, kComponent4);    // product 1 alone
+  const std::vector<replay::change> earlier = {
+      value_deletion(physical_name(HKEY_LOCAL_MACHINE, view_, shared), packed(kOtherProduct)),
+      value_deletion(physical_name(HKEY_LOCAL_MACHINE, view_, lone), packed(kProduct1))};
+  replay::planned_changes planned;
+  {
+    replay::changes_scope scope(planned);
+    test_support::captured_log log;
+    for (const replay::change& c : earlier) planned.make(c, nullptr);
+    run_pass();
+  }
+  std::vector<replay::change> pass(planned.planned().begin() + earlier.size(),
+                                   planned.planned().end());
+
+  test_support::delete_value(HKEY_LOCAL_MACHINE, view_, shared, packed(kOtherProduct));
+  test_support::delete_value(HKEY_LOCAL_MACHINE, view_, lone, packed(kProduct1));
+  test_support::change_recorder made;
+  run_pass();
+  EXPECT_EQ(test_support::change_lines(pass), made.lines());
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, shared));
+  EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, lone));
+  int shared_removals = 0;
+  for (const replay::change& c : pass) {
+    EXPECT_FALSE(ends_with(c.where, L"\\" + packed(kComponent4))) << utf8(c.text());
+    if (c.kind == replay::change_kind::delete_key &&
+        ends_with(c.where, L"\\" + packed(kComponent2))) {
+      ++shared_removals;
+    }
+  }
+  EXPECT_EQ(1, shared_removals);
+}
+
+// A key deletion that fails (here the upgrade code's, the first) is logged as ever, and the
+// pass goes on with the products and components it found.
+TEST_F(CleanInstallerDatabaseTest, AFailingKeyDeletionIsLoggedAndThePassGoesOn) {
+  seed_store_a(view_);
+  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::delete_key);
+  test_support::captured_log log;
+  run_pass();
+
+  const std::vector<std::string> lines = log.texts();
+  auto section = [&](const std::string& title) {
+    auto at = std::find(lines.begin(), lines.end(), title);
+    EXPECT_NE(lines.end(), at) << title;
+    std::vector<std::string> body;
+    if (at == lines.end()) return body;
+    for (at += 2; at != lines.end() && !at->empty(); ++at) body.push_back(*at);
+    return body;
+  };
+  // The WOW64 variant logs the code returned and the code's line in any case; the native
+  // variant logs a code only once it is removed.
+  const std::vector<std::string> upgrade_lines =
+      wow64_ ? std::vector<std::string>{"Error 5", line(1, kUpgradeCode)}
+             : std::vector<std::string>();
+  EXPECT_EQ(upgrade_lines, section("Upgrade Codes Removed"));
+  EXPECT_EQ((std::vector<std::string>{line(2, kProduct2), line(3, kProduct1)}),
+            section("Product Codes Removed"));
+  EXPECT_FALSE(section("Component Codes Removed").empty());
+  EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, upgrade_key(kStoreAInstaller)));
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, products_key(kStoreAInstaller, kProduct2)));
+  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, component_key(kSystemSid, kComponent1)));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The cleaning pass in the 64-bit registry view, for a 32-bit process under WOW64. Keys are held
-// as path texts and changed with raw registry calls; only the key-file step goes through the
-// registry access layer (and so through the process's own view).
+// as path texts and changed with raw registry calls, each deletion one change of the change
+// layer (layered_key.h); only the key-file step goes through the registry access layer (and so
+// through the process's own view).
 #include <vector>
 
 #include "msi_cleaner/clean_installer_database.h"
@@ -10,41 +11,40 @@
 #include "msi_cleaner/pass_log.h"
 #include "msi_cleaner/reg_delete_key_ex.h"
 #include "msi_cleaner/wow64_registry.h"
+#include "replay/change/change_layer.h"
 #include "replay/mutex/hold_point.h"
-#include "replay/unique_handle.h"
 
-using replay::unique_hkey;
 using replay::registry2::name_set;
 
 namespace {
 
 // Value names of `key` that are packed GUIDs, by index until the enumeration ends. A name that
-// does not fit the buffer is passed over.
-void add_product_codes(HKEY key, name_set& product_codes) {
+// does not fit the buffer, or whose value is planned deleted, is passed over.
+void add_product_codes(const layered_key& key, name_set& product_codes) {
   for (DWORD index = 0;; ++index) {
     wchar_t name[kBufferChars];
     DWORD length = kBufferChars;
-    LONG result = RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    LONG result =
+        RegEnumValueW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_MORE_DATA) continue;
     if (result != ERROR_SUCCESS) break;
     std::wstring value(name, length);
-    if (!pack_guid(value).empty()) product_codes.insert(value);
+    if (!pack_guid(value).empty() && !deleted_value(key, value)) product_codes.insert(value);
   }
 }
 
 void remove_upgrade_codes(const path_store& root, installer_cleaner& cleaner,
                           reg_delete_key_ex_function remove) {
-  unique_hkey upgrade_codes;
+  layered_key upgrade_codes;
   if (!open_below_store(root.path, L"Installer\\UpgradeCodes", kWrite64, upgrade_codes)) return;
   for (const std::wstring& code : cleaner.upgrade_codes) {
-    unique_hkey code_key;
-    if (RegOpenKeyExW(upgrade_codes.get(), code.c_str(), 0, kWrite64, code_key.receive()) !=
-        ERROR_SUCCESS) {
-      continue;
-    }
-    add_product_codes(code_key.get(), cleaner.product_codes);
-    code_key.reset();
-    LONG result = remove(upgrade_codes.get(), code.c_str(), KEY_WOW64_64KEY, 0);
+    layered_key code_key;
+    if (open_layered(upgrade_codes, code, kWrite64, code_key) != ERROR_SUCCESS) continue;
+    add_product_codes(code_key, cleaner.product_codes);
+    code_key.handle.reset();
+    LONG result = delete_layered_key(upgrade_codes, code, [&] {
+      return remove(upgrade_codes.get(), code.c_str(), KEY_WOW64_64KEY, 0);
+    });
     if (result != ERROR_SUCCESS) replay::log_info("Error %i", static_cast<int>(result));
     replay::log_info(L"%i  %s", root.number, unpack_guid(code).c_str());
     replay::hold_point("installer.upgrade code removed");
@@ -53,16 +53,13 @@ void remove_upgrade_codes(const path_store& root, installer_cleaner& cleaner,
 
 void remove_products(const path_store& store, const installer_cleaner& cleaner,
                      reg_delete_key_ex_function remove) {
-  unique_hkey products;
+  layered_key products;
   if (!open_below_store(store.path, L"Products", kWrite64, products)) return;
   for (const std::wstring& product : cleaner.product_codes) {
-    unique_hkey product_key;
-    if (RegOpenKeyExW(products.get(), product.c_str(), 0, kWrite64, product_key.receive()) !=
-        ERROR_SUCCESS) {
-      continue;
-    }
-    product_key.reset();
-    delete_key_tree_64(products.get(), product, remove);
+    layered_key product_key;
+    if (open_layered(products, product, kWrite64, product_key) != ERROR_SUCCESS) continue;
+    product_key.handle.reset();
+    delete_key_tree_64(products, product, remove);
     replay::log_info(L"%i  %s", store.number, unpack_guid(product).c_str());
     replay::hold_point("installer.product removed");
   }
@@ -79,8 +76,9 @@ struct component_values {
 
 // Reads every value of the component by index. A value whose name or data does not fit the
 // buffers counts toward the total and is otherwise left alone, so that no shortened name or path
-// is ever acted on.
-component_values read_component_values(HKEY component, const name_set& product_codes) {
+// is ever acted on. A value planned deleted does not count.
+component_values read_component_values(const layered_key& component,
+                                       const name_set& product_codes) {
   component_values values;
   for (DWORD index = 0;; ++index) {
     wchar_t name[kBufferChars];
@@ -88,12 +86,15 @@ component_values read_component_values(HKEY component, const name_set& product_c
     wchar_t data[kBufferChars];
     DWORD data_size = sizeof(data);
     DWORD type = 0;
-    LONG result = RegEnumValueW(component, index, name, &name_length, nullptr, &type,
+    LONG result = RegEnumValueW(component.get(), index, name, &name_length, nullptr, &type,
                                 reinterpret_cast<BYTE*>(data), &data_size);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) {
       values.complete = false;
       break;
+    }
+    if (result == ERROR_SUCCESS && deleted_value(component, std::wstring(name, name_length))) {
+      continue;
     }
     ++values.total;
     if (result == ERROR_MORE_DATA) continue;
@@ -110,65 +111,60 @@ component_values read_component_values(HKEY component, const name_set& product_c
   return values;
 }
 
-void clean_component(HKEY components, const std::wstring& component, int store_number,
+void clean_component(const layered_key& components, const std::wstring& component, int store_number,
                      installer_cleaner& cleaner, reg_delete_key_ex_function remove) {
-  unique_hkey component_key;
-  if (RegOpenKeyExW(components, component.c_str(), 0, kWrite64, component_key.receive()) !=
-      ERROR_SUCCESS) {
-    return;
-  }
-  component_values values = read_component_values(component_key.get(), cleaner.product_codes);
+  layered_key component_key;
+  if (open_layered(components, component, kWrite64, component_key) != ERROR_SUCCESS) return;
+  component_values values = read_component_values(component_key, cleaner.product_codes);
   // A component that only the products use goes whole, values and all: deleting its values
   // first would leave, to a run cut off in between, an empty key that names no product.
   if (!values.complete || values.matched == 0 || values.matched != values.total) {
     for (const std::wstring& value : values.to_delete) {
-      RegDeleteValueW(component_key.get(), value.c_str());
+      delete_layered_value(component_key, value);
     }
     return;
   }
   cleaner.key_files.insert(values.key_files.begin(), values.key_files.end());
   replay::log_info(L"%i  %s", store_number, unpack_guid(component).c_str());
-  component_key.reset();
-  remove(components, component.c_str(), KEY_WOW64_64KEY, 0);
+  component_key.handle.reset();
+  delete_layered_key(components, component, [&] {
+    return remove(components.get(), component.c_str(), KEY_WOW64_64KEY, 0);
+  });
   replay::hold_point("installer.component cleaned");
 }
 
 void clean_components(const path_store& store, installer_cleaner& cleaner,
                       reg_delete_key_ex_function remove) {
-  unique_hkey components;
+  layered_key components;
   if (!open_below_store(store.path, L"Components", kWrite64, components)) return;
-  for (const std::wstring& component : subkey_names_64(components.get())) {
+  for (const std::wstring& component : subkey_names_64(components)) {
     // A name that is no packed GUID is no component registration.
     if (pack_guid(component).empty()) continue;
-    clean_component(components.get(), component, store.number, cleaner, remove);
+    clean_component(components, component, store.number, cleaner, remove);
   }
 }
 
 // What the pass will remove, found before anything is deleted: the product codes listed under
 // the upgrade codes, and the key files of the components that only those products use.
 void find_product_codes(const path_store& root, installer_cleaner& cleaner) {
-  unique_hkey upgrade_codes;
+  layered_key upgrade_codes;
   if (!open_below_store(root.path, L"Installer\\UpgradeCodes", kRead64, upgrade_codes)) return;
   for (const std::wstring& code : cleaner.upgrade_codes) {
-    unique_hkey code_key;
-    if (RegOpenKeyExW(upgrade_codes.get(), code.c_str(), 0, kRead64, code_key.receive()) ==
-        ERROR_SUCCESS) {
-      add_product_codes(code_key.get(), cleaner.product_codes);
+    layered_key code_key;
+    if (open_layered(upgrade_codes, code, kRead64, code_key) == ERROR_SUCCESS) {
+      add_product_codes(code_key, cleaner.product_codes);
     }
   }
 }
 
 void find_key_files(const path_store& store, const name_set& product_codes, name_set& key_files) {
-  unique_hkey components;
+  layered_key components;
   if (!open_below_store(store.path, L"Components", kRead64, components)) return;
-  for (const std::wstring& component : subkey_names_64(components.get())) {
+  for (const std::wstring& component : subkey_names_64(components)) {
     if (pack_guid(component).empty()) continue;
-    unique_hkey component_key;
-    if (RegOpenKeyExW(components.get(), component.c_str(), 0, kRead64, component_key.receive()) !=
-        ERROR_SUCCESS) {
-      continue;
-    }
-    const component_values values = read_component_values(component_key.get(), product_codes);
+    layered_key component_key;
+    if (open_layered(components, component, kRead64, component_key) != ERROR_SUCCESS) continue;
+    const component_values values = read_component_values(component_key, product_codes);
     if (!values.complete || values.matched == 0 || values.matched != values.total) continue;
     key_files.insert(values.key_files.begin(), values.key_files.end());
   }
@@ -192,16 +188,16 @@ void clean_stores(installer_cleaner& cleaner, reg_delete_key_ex_function remove)
   list_installer_stores(cleaner.counter, cleaner.root_paths, cleaner.store_paths);
   find_what_to_remove(cleaner);
 
-  log_section("Upgrade Codes Removed", kRule50);
+  log_removed_section("Upgrade Codes", kRule50);
   for (const path_store& root : cleaner.root_paths) remove_upgrade_codes(root, cleaner, remove);
 
-  log_section("Product Codes Removed", kRule49);
+  log_removed_section("Product Codes", kRule49);
   for (const path_store& store : cleaner.store_paths) remove_products(store, cleaner, remove);
 
-  log_section("Component Codes Removed", kRule49);
+  log_removed_section("Component Codes", kRule49);
   for (const path_store& store : cleaner.store_paths) clean_components(store, cleaner, remove);
 
-  log_section("Key Files Removed", kRule49);
+  log_removed_section("Key Files", kRule49);
   finish_journal(cleaner);
   log_empty_line();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "msi_cleaner/layered_key.h"
 #include "msi_cleaner/subkey_listing.h"
 #include "msi_cleaner/wow64_registry.h"
 #include "replay/log/log.h"
@@ -26,11 +27,10 @@ bool is_installer(const std::wstring& name) {
 // ---- Native form ----------------------------------------------------------------------------
 
 // Whether the "Installer" key `name` below `parent` has a subkey named exactly "UpgradeCodes".
+// One planned removed does not count.
 bool has_upgrade_codes(HKEY parent, const std::wstring& name) {
-  unique_hkey installer;
-  if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, installer.receive()) != ERROR_SUCCESS) {
-    return false;
-  }
+  layered_key installer;
+  if (open_layered(parent, name, KEY_READ, installer) != ERROR_SUCCESS) return false;
   for (DWORD index = 0;; ++index) {
     wchar_t buffer[300];
     DWORD length = 300;
@@ -38,7 +38,9 @@ bool has_upgrade_codes(HKEY parent, const std::wstring& name) {
                       nullptr) != ERROR_SUCCESS) {
       return false;
     }
-    if (std::wstring(buffer, length) == L"UpgradeCodes") return true;
+    if (std::wstring(buffer, length) == L"UpgradeCodes") {
+      return !removed_subkey(installer, L"UpgradeCodes");
+    }
   }
 }
 
@@ -107,10 +109,8 @@ void scan_64(HKEY scanned, const std::wstring& path, int& counter, path_stores& 
   for (const std::wstring& name : list_inner_subkeys(scanned).names) {
     const std::wstring lowered = lower_ascii(name);
     if (lowered == L"installer") {
-      unique_hkey codes;
-      std::wstring codes_path = name + L"\\UpgradeCodes";
-      if (RegOpenKeyExW(scanned, codes_path.c_str(), 0, kRead64, codes.receive()) ==
-          ERROR_SUCCESS) {
+      layered_key codes;
+      if (open_layered(scanned, name + L"\\UpgradeCodes", kRead64, codes) == ERROR_SUCCESS) {
         add_path_root(path, counter, roots);
       }
     } else if (lowered != L"wow6432node") {
@@ -123,15 +123,13 @@ void scan_64(HKEY scanned, const std::wstring& path, int& counter, path_stores& 
 }
 
 void locate_classes_root_64(int& counter, path_stores& roots) {
-  unique_hkey installer;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"installer", 0, kRead64, installer.receive()) !=
-      ERROR_SUCCESS) {
+  layered_key installer;
+  if (open_layered(HKEY_CLASSES_ROOT, L"installer", kRead64, installer) != ERROR_SUCCESS) {
     replay::log_info("RegOpenKeyEx HKEY_CLASSES_ROOT\\Installer failed");
     return;
   }
-  unique_hkey codes;
-  if (RegOpenKeyExW(installer.get(), L"UpgradeCodes", 0, kRead64, codes.receive()) ==
-      ERROR_SUCCESS) {
+  layered_key codes;
+  if (open_layered(installer, L"UpgradeCodes", kRead64, codes) == ERROR_SUCCESS) {
     add_path_root(L"HKCR", counter, roots);
   }
 }
@@ -148,9 +146,9 @@ bool scan_hive_64(HKEY hive, const wchar_t* name, int& counter, path_stores& roo
 void list_path_stores(int& counter, const path_store& root, path_stores& stores) {
   stores.push_back(path_store{++counter, root.path + L"\\Installer"});
   replay::log_info("UserData: %i  %i  Installer", root.number, counter);
-  unique_hkey user_data;
+  layered_key user_data;
   if (!open_below_store(root.path, L"Installer\\UserData", kRead64, user_data)) return;
-  for (const std::wstring& sid : subkey_names_64(user_data.get())) {
+  for (const std::wstring& sid : subkey_names_64(user_data)) {
     stores.push_back(path_store{++counter, root.path + L"\\Installer\\UserData\\" + sid});
     replay::log_info(L"UserData: %i  %i  Installer\\UserData\\%s", root.number, counter,
                      sid.c_str());

@@ -10,6 +10,8 @@
 // - WOW64 (path_store): the 64-bit view of a 32-bit process on 64-bit Windows; HKCR is looked at
 //   on its top level only, HKLM, HKCU and HKU are scanned without entering Wow6432Node, and the
 //   stores are held as path texts such as L"HKLM\\SOFTWARE\\Classes\\Installer".
+//
+// In a report-only run, a store whose keys the run has planned to remove is not found.
 #pragma once
 
 #include <string>

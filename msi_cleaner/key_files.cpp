@@ -1,5 +1,8 @@
 #include "msi_cleaner/key_files.h"
 
+#include <string>
+
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 #include "replay/mutex/hold_point.h"
 
@@ -23,8 +26,12 @@ void decrement_counter(key& shared_dlls, const std::wstring& path, DWORD before)
     shared_dlls.delete_value(path);
     replay::log_info("  %ls", path.c_str());
   } else {
-    shared_dlls.set_dword(path, count - 1);
-    replay::log_info("  %ls      is decremented to %d", path.c_str(), static_cast<int>(count - 1));
+    const DWORD next = count - 1;
+    shared_dlls.set_value(path, REG_DWORD, &next, sizeof(next),
+                          std::to_wstring(count) + L" -> " + std::to_wstring(next));
+    replay::log_info(
+        replay::would("  %ls      is decremented to %d", "  %ls      would be decremented to %d"),
+        path.c_str(), static_cast<int>(next));
   }
   replay::hold_point("installer.key file decremented");
 }

@@ -20,7 +20,8 @@ key_file_counters read_key_file_counters(const replay::registry2::name_set& key_
 
 // For each path, in order, whose counter still holds the count found before the pass: a count of
 // 0 or 1 was the last reference and the value is deleted ("  %ls"); a larger one is decremented
-// ("  %ls      is decremented to %d"). A counter that no longer holds that count was decremented
+// ("  %ls      is decremented to %d"; in a report-only run "would be decremented", and the
+// change's detail says "old -> new"). A counter that no longer holds that count was decremented
 // already (by a run that was cut off) or was changed by others, and is left as it is. `done` is
 // called with each path once it needs no more work.
 void decrement_key_file_counters(const key_file_counters& counters,

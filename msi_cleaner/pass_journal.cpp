@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "replay/change/real_changes.h"
+
 using replay::registry2::key;
 using replay::registry2::name_set;
 
@@ -48,6 +50,24 @@ void read_key_files(const key& journal, pass_journal& result) {
   }
 }
 
+// Makes the journal's writes on the machine directly, past the process's layer (no report line,
+// no backup, no injected fault), for the scope it lives in.
+class past_the_layer {
+ public:
+  past_the_layer() : m_previous(replay::changes()) { replay::set_changes(&m_direct); }
+  ~past_the_layer() { replay::set_changes(&m_previous); }
+  past_the_layer(const past_the_layer&) = delete;
+  past_the_layer& operator=(const past_the_layer&) = delete;
+
+ private:
+  replay::change_layer& m_previous;
+  replay::real_changes m_direct;
+};
+
+bool planning() {
+  return replay::changes().planning();
+}
+
 // A part that is not there holds nothing; one that cannot be read steers nothing.
 template <typename Read>
 void read_part(Read read) {
@@ -73,6 +93,8 @@ pass_journal read_pass_journal(const std::wstring& path) {
 }
 
 void write_pass_journal(const std::wstring& path, const pass_journal& journal) {
+  if (planning()) return;
+  const past_the_layer direct;
   key root = key(HKEY_LOCAL_MACHINE).open(path, true);
   key product_codes = root.open(kProductCodes, true);
   for (const std::wstring& code : journal.product_codes) product_codes.set_string(code, L"");
@@ -81,6 +103,8 @@ void write_pass_journal(const std::wstring& path, const pass_journal& journal) {
 }
 
 void forget_journal_key_file(const std::wstring& path, const std::wstring& key_file) {
+  if (planning()) return;
+  const past_the_layer direct;
   try {
     key(HKEY_LOCAL_MACHINE).open(path).open(kKeyFiles).delete_value(key_file);
   } catch (const replay::exception&) {
@@ -89,6 +113,8 @@ void forget_journal_key_file(const std::wstring& path, const std::wstring& key_f
 }
 
 void delete_pass_journal(const std::wstring& path) {
+  if (planning()) return;
+  const past_the_layer direct;
   const std::wstring::size_type last = path.rfind(L'\\');
   try {
     if (last == std::wstring::npos) {

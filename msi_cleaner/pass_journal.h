@@ -9,6 +9,11 @@
 // entry is one registry value, written whole or not at all. What is read back is still checked
 // as anything read from the machine: only packed GUIDs count as product codes and only full
 // paths with a REG_DWORD count as key files; anything else is passed over.
+//
+// The journal is the run's own bookkeeping, like its log: its writes are no changes the run
+// reports or backs up, so they go past the change layer (replay/change). A report-only run
+// reads a journal left by a run that was cut off, since the real run would finish that work,
+// but never writes, changes or deletes it.
 #pragma once
 
 #include <string>
@@ -25,6 +30,7 @@ struct pass_journal {
 pass_journal read_pass_journal(const std::wstring& path);
 
 // Writes every entry of `journal` into the journal at `path`. Throws the registry's errors.
+// This and the two below do nothing in a report-only run.
 void write_pass_journal(const std::wstring& path, const pass_journal& journal);
 
 // Drops the entry of one key file whose counter needs no more work; failures are ignored.

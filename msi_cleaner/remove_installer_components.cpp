@@ -4,13 +4,15 @@
 
 #include <vector>
 
+#include "msi_cleaner/layered_key.h"
 #include "msi_cleaner/module_function.h"
 #include "msi_cleaner/reg_delete_key_ex.h"
 #include "msi_cleaner/wow64_process.h"
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 #include "replay/unique_handle.h"
 
-using replay::unique_hkey;
+using replay::would;
 
 namespace {
 
@@ -40,92 +42,114 @@ bool names_file(const std::wstring& key_path, const std::wstring& file_name) {
   return false;
 }
 
-// Deletes `subkey` below `parent`, the key alone: in the 64-bit view under WOW64 through
-// RegDeleteKeyExW, looked up anew for this one deletion; else with RegDeleteKeyW.
-LONG delete_key(HKEY parent, const std::wstring& subkey, bool wow64) {
-  if (!wow64) return RegDeleteKeyW(parent, subkey.c_str());
+// Deletes `subkey` (the key named `name` below `named_below`), the key alone, as one change of
+// the layer: in the 64-bit view under WOW64 through RegDeleteKeyExW, looked up anew for this one
+// deletion; else with RegDeleteKeyW. `parent` is the handle the deletion goes through.
+LONG delete_key(HKEY parent, const std::wstring& subkey, const layered_key& named_below,
+                const std::wstring& name, bool wow64) {
+  if (!wow64) {
+    return delete_layered_key(named_below, name,
+                              [&] { return RegDeleteKeyW(parent, subkey.c_str()); });
+  }
   replay::unique_module advapi32(LoadLibraryA("ADVAPI32.DLL"));
   auto remove = module_function<reg_delete_key_ex_function>(advapi32.get(), "RegDeleteKeyExW");
   if (remove == nullptr) return kNotAttempted;
-  return remove(parent, subkey.c_str(), KEY_WOW64_64KEY, 0);
+  return delete_layered_key(named_below, name,
+                            [&] { return remove(parent, subkey.c_str(), KEY_WOW64_64KEY, 0); });
 }
 
-// Subkey names of `key` by index (RegEnumKeyW) until the call fails.
-std::vector<std::wstring> subkey_names(HKEY key) {
+// Subkey names of `key` by index (RegEnumKeyW) until the call fails; those planned removed are
+// passed over.
+std::vector<std::wstring> subkey_names(const layered_key& key) {
   std::vector<std::wstring> names;
   wchar_t name[kNameChars];
-  for (DWORD index = 0; RegEnumKeyW(key, index, name, kNameChars) == ERROR_SUCCESS; ++index) {
-    names.emplace_back(name);
+  for (DWORD index = 0; RegEnumKeyW(key.get(), index, name, kNameChars) == ERROR_SUCCESS; ++index) {
+    if (!removed_subkey(key, name)) names.emplace_back(name);
   }
   return names;
 }
 
-// The data of the component's first value as text; false when it cannot be read whole.
-bool first_value_text(HKEY component, std::wstring& text) {
-  wchar_t name[kValueChars];
-  DWORD name_length = kValueChars;
-  wchar_t data[kValueChars];
-  DWORD data_size = sizeof(data);
-  if (RegEnumValueW(component, 0, name, &name_length, nullptr, nullptr,
-                    reinterpret_cast<BYTE*>(data), &data_size) != ERROR_SUCCESS) {
-    return false;
+// The data of the component's first value (the first not planned deleted) as text; false when
+// it cannot be read whole.
+bool first_value_text(const layered_key& component, std::wstring& text) {
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[kValueChars];
+    DWORD name_length = kValueChars;
+    wchar_t data[kValueChars];
+    DWORD data_size = sizeof(data);
+    if (RegEnumValueW(component.get(), index, name, &name_length, nullptr, nullptr,
+                      reinterpret_cast<BYTE*>(data), &data_size) != ERROR_SUCCESS) {
+      return false;
+    }
+    if (deleted_value(component, std::wstring(name, name_length))) continue;
+    text.assign(data, data_size / sizeof(wchar_t));
+    text = text.substr(0, text.find(L'\0'));
+    return true;
   }
-  text.assign(data, data_size / sizeof(wchar_t));
-  text = text.substr(0, text.find(L'\0'));
-  return true;
 }
 
-void remove_first_subkey(HKEY component, bool wow64) {
-  wchar_t name[kValueChars];
-  DWORD length = kValueChars;
-  if (RegEnumKeyExW(component, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-      ERROR_SUCCESS) {
-    return;
-  }
-  LONG result = delete_key(component, std::wstring(name, length), wow64);
+void remove_first_subkey(const layered_key& component, bool wow64) {
+  std::wstring name;
+  if (!first_subkey(component, name)) return;
+  LONG result = delete_key(component.get(), name, component, name, wow64);
   if (result != ERROR_SUCCESS && result != kNotAttempted) {
-    replay::log_info("! ERROR remove subkey failed: %d", static_cast<int>(result));
+    replay::log_info(
+        would("! ERROR remove subkey failed: %d", "! ERROR remove subkey would fail: %d"),
+        static_cast<int>(result));
   }
 }
 
-void remove_component(const std::wstring& sid, const std::wstring& component, bool wow64) {
+void remove_component(const layered_key& components, const std::wstring& sid,
+                      const std::wstring& component, bool wow64) {
   const std::wstring path = std::wstring(kUserDataW) + L"\\" + sid + L"\\Components\\" + component;
-  LONG result = delete_key(HKEY_LOCAL_MACHINE, path, wow64);
+  LONG result = delete_key(HKEY_LOCAL_MACHINE, path, components, component, wow64);
   if (result == ERROR_SUCCESS) {
     replay::log_info(
-        "Removed Component  HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
-        "Installer\\UserData\\%ls\\Components\\%ls",
+        would("Removed Component  HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+              "CurrentVersion\\Installer\\UserData\\%ls\\Components\\%ls",
+              "Would remove Component  HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+              "CurrentVersion\\Installer\\UserData\\%ls\\Components\\%ls"),
         sid.c_str(), component.c_str());
   } else if (result != kNotAttempted) {
-    replay::log_info("! ERROR remove component %ls failed: %d", component.c_str(),
-                     static_cast<int>(result));
+    replay::log_info(would("! ERROR remove component %ls failed: %d",
+                           "! ERROR remove component %ls would fail: %d"),
+                     component.c_str(), static_cast<int>(result));
   }
 }
 
-void check_component(HKEY components, const std::wstring& sid, const std::wstring& component,
-                     const std::wstring& file_name, REGSAM access, bool wow64) {
-  unique_hkey component_key;
-  if (RegOpenKeyExW(components, component.c_str(), 0, access, component_key.receive()) !=
-      ERROR_SUCCESS) {
-    return;
-  }
+void check_component(const layered_key& components, const std::wstring& sid,
+                     const std::wstring& component, const std::wstring& file_name, REGSAM access,
+                     bool wow64) {
+  layered_key component_key;
+  if (open_layered(components, component, access, component_key) != ERROR_SUCCESS) return;
   std::wstring key_path;
-  if (!first_value_text(component_key.get(), key_path)) return;
+  if (!first_value_text(component_key, key_path)) return;
   if (!names_file(lower_ascii(key_path), file_name)) return;
-  remove_first_subkey(component_key.get(), wow64);
-  remove_component(sid, component, wow64);
+  remove_first_subkey(component_key, wow64);
+  remove_component(components, sid, component, wow64);
 }
 
-void search_sid(HKEY user_data, const std::wstring& sid, const std::wstring& file_name,
-                REGSAM access, bool wow64) {
-  unique_hkey components;
-  const std::wstring path = sid + L"\\Components";
-  if (RegOpenKeyExW(user_data, path.c_str(), 0, access, components.receive()) != ERROR_SUCCESS) {
+void search_sid(const layered_key& user_data, const std::wstring& sid,
+                const std::wstring& file_name, REGSAM access, bool wow64) {
+  layered_key components;
+  if (open_layered(user_data, sid + L"\\Components", access, components) != ERROR_SUCCESS) {
     return;
   }
-  for (const std::wstring& component : subkey_names(components.get())) {
-    check_component(components.get(), sid, component, file_name, access, wow64);
+  for (const std::wstring& component : subkey_names(components)) {
+    check_component(components, sid, component, file_name, access, wow64);
   }
+}
+
+// The UserData key, opened by its ANSI name; while planning named once, and not opened when
+// the run has planned to remove it.
+bool open_user_data(REGSAM access, layered_key& user_data) {
+  user_data.access = access;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUserDataA, 0, access, user_data.handle.receive()) !=
+      ERROR_SUCCESS) {
+    user_data.handle.release();
+    return false;
+  }
+  return check_layered(user_data) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -137,16 +161,13 @@ void remove_installer_components_by_file(const std::wstring& file_name) {
     if (file_name.empty()) return;
     const bool wow64 = is_wow64_process();
     const REGSAM access = wow64 ? 0x20119 : 0x20019;
-    unique_hkey user_data;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUserDataA, 0, access, user_data.receive()) !=
-        ERROR_SUCCESS) {
-      return;
-    }
+    layered_key user_data;
+    if (!open_user_data(access, user_data)) return;
     const std::wstring lowered = lower_ascii(file_name);
     wchar_t sid[kNameChars];
     for (DWORD index = 0; RegEnumKeyW(user_data.get(), index, sid, kNameChars) == ERROR_SUCCESS;
          ++index) {
-      search_sid(user_data.get(), sid, lowered, access, wow64);
+      if (!removed_subkey(user_data, sid)) search_sid(user_data, sid, lowered, access, wow64);
     }
   } catch (...) {
     // Never throws: the remover goes on with its next file.

@@ -8,7 +8,10 @@
 
 #include "gtest/gtest.h"
 #include "msi_cleaner/wow64_process.h"
+#include "replay/change/planned_changes.h"
+#include "testing/change_recorder.h"
 #include "testing/log_capture.h"
+#include "testing/machine_snapshot.h"
 #include "testing/registry_seed.h"
 #include "testing/scratch_key.h"
 #include "testing/text.h"
@@ -35,6 +38,7 @@ class RemoveInstallerComponentsTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    replay::real_layer().fail_change(0, 0);
     remove_seed();
     if (!had_user_data_) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUserData.c_str(), view_, 0);
   }
@@ -124,6 +128,59 @@ TEST_F(RemoveInstallerComponentsTest, WithoutUserDataLogsOnlyTheSearch) {
   test_support::captured_log log;
   remove_installer_components_by_file(L"RavelinLauncher.exe");
   EXPECT_EQ(std::vector<std::string>{"Search Component RavelinLauncher.exe "}, log.texts());
+}
+
+// A report-only search changes nothing and plans in order what the real search then changes,
+// deletions the machine refuses (a key with subkeys left) included as refused; its log says
+// what would be removed and what would fail.
+TEST_F(RemoveInstallerComponentsTest, AReportOnlySearchPlansExactlyWhatTheRealSearchChanges) {
+  seed(view_);
+  const test_support::machine_snapshot before = test_support::take_machine_snapshot();
+  replay::planned_changes planned;
+  std::vector<std::string> planned_log;
+  {
+    replay::changes_scope scope(planned);
+    test_support::captured_log log;
+    remove_installer_components_by_file(L"RavelinLauncher.exe");
+    planned_log = log.texts();
+  }
+  for (const auto& change : test_support::compare(before, test_support::take_machine_snapshot())) {
+    ADD_FAILURE() << change.text();
+  }
+  const std::string would_remove =
+      "Would remove Component  HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+      "CurrentVersion\\Installer\\UserData\\";
+  const std::vector<std::string> expected = {
+      "Search Component RavelinLauncher.exe ",
+      would_remove + "S-1-5-21-9-9-9-1001\\Components\\RavelinTestK1",
+      "! ERROR remove component RavelinTestK3 would fail: 5",
+      "! ERROR remove subkey would fail: 5",
+      "! ERROR remove component RavelinTestK4 would fail: 5",
+      would_remove + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK1",
+      would_remove + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK6",
+      would_remove + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK7"};
+  EXPECT_EQ(expected, planned_log);
+
+  test_support::change_recorder made;
+  remove_installer_components_by_file(L"RavelinLauncher.exe");
+  EXPECT_EQ(test_support::change_lines(planned.planned()), made.lines());
+  ASSERT_EQ(5u, planned.planned().size());  // K1, K3\A, K1, K6, K7
+  EXPECT_EQ(view_ != 0 ? replay::registry_view::view_64 : replay::own_registry_view(),
+            planned.planned().front().view);
+}
+
+// A component deletion that fails is logged as ever and the search goes on.
+TEST_F(RemoveInstallerComponentsTest, AFailingComponentDeletionIsLoggedAndTheSearchGoesOn) {
+  seed(view_);
+  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::delete_key);
+  test_support::captured_log log;
+  remove_installer_components_by_file(L"RavelinLauncher.exe");
+  const std::vector<std::string> lines = log.texts();
+  ASSERT_EQ(8u, lines.size());
+  EXPECT_EQ("! ERROR remove component RavelinTestK1 failed: 5", lines[1]);
+  EXPECT_EQ(kRemoved + "S-1-5-21-9-9-9-1002\\Components\\RavelinTestK7", lines[7]);
+  EXPECT_TRUE(exists(kSid1, L"RavelinTestK1"));
+  EXPECT_FALSE(exists(kSid2, L"RavelinTestK1"));
 }
 
 }  // namespace

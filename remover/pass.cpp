@@ -15,6 +15,7 @@
 #include "remover/backup_session.h"
 #include "remover/backup_words.h"
 #include "remover/command_line.h"
+#include "remover/report_run.h"
 #include "remover/software_registry.h"
 #include "remover/start_menu.h"
 #include "remover/temp_folder.h"
@@ -198,9 +199,13 @@ void clean_installer_database(const std::wstring& upgrade_code, const std::wstri
 }  // namespace
 
 // Every step and every line of the pass is guarded, so that the pass always runs to its end.
-int run_cleanup_pass(const std::string& whole_command_line) {
+// A leading "/report" makes it a report-only run: every change is only planned, and the
+// report of them is written at the end. A leading "/backup..." saves what the run changes; a
+// "/restore:<folder>" runs nothing but the restore.
+int run_cleanup_pass(const std::string& full_command_line) {
   backup_request backup;
-  const std::string command_line = take_backup_word(whole_command_line, backup);
+  std::string command_line = take_backup_word(full_command_line, backup);
+  const report_run run(take_report_switch(command_line));
   run_settings settings;
   std::string display_name;
   product_uninstall_record record("Corvane");
@@ -208,14 +213,14 @@ int run_cleanup_pass(const std::string& whole_command_line) {
   guarded("read_display_name()",
           [&] { display_name = low_bytes(display_name_or_empty("Corvane")); });
   guarded("open_log()", [] { open_log(log_base_name()); });
-  guarded("version line", [] { replay::log_info("%s", version_log_text().c_str()); });
+  guarded("version line", [&] { replay::log_info("%s", run.first_log_line().c_str()); });
   if (backup.what == backup_request::mode::restore) {
     const int code = run_restore(backup.folder);
     guarded("log_shutdown()", replay::log_shutdown);
     return code;
   }
-  backup_session backup_of_run;
-  if (!backup_of_run.start(backup)) {
+  backup_session backup_of_run;  // a report-only run changes nothing, so it saves nothing
+  if (!run.report_only() && !backup_of_run.start(backup)) {
     guarded("log_shutdown()", replay::log_shutdown);
     return 1;
   }
@@ -248,6 +253,7 @@ int run_cleanup_pass(const std::string& whole_command_line) {
   });
 
   guarded("backup", [&] { backup_of_run.finish(); });
+  guarded("write_report()", [&] { run.finish(settings); });
   guarded("log_shutdown()", replay::log_shutdown);
   return 0;
 }

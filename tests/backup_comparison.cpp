@@ -19,15 +19,4 @@ std::vector<test_support::machine_change> backup_differences(
       });
 }
 
-bool not_yet_through_the_layer(const test_support::machine_change& c) {
-  static const char* const kPlaces[] = {
-      "HKLM\\Software\\Classes\\Installer",
-      "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer",
-  };
-  for (const char* place : kPlaces) {
-    if (test_support::item_within(c.item, place)) return true;
-  }
-  return false;
-}
-
 }  // namespace e2e

@@ -14,9 +14,4 @@ namespace e2e {
 std::vector<test_support::machine_change> backup_differences(
     const test_support::machine_snapshot& before, const test_support::machine_snapshot& after);
 
-// Changes whose call sites do not go through the change layer yet, so that no backup sees them:
-// the installer stores' raw registry deletions. Tests report such differences instead of
-// failing; this goes once they do.
-bool not_yet_through_the_layer(const test_support::machine_change& c);
-
 }  // namespace e2e

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job on a demo machine: a fresh 64-bit Wine prefix with an installed Corvane suite,
-# Purgeline run on it, then its log and an account of what was removed.
+# first a report-only run of Purgeline (what it would change; nothing is changed), then the real
+# run, its log and an account of what was removed.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -20,6 +21,19 @@ echo "==== installing the demo Corvane suite"
 wine "$bin/demo_seed.exe" || { echo "seeding failed"; exit 1; }
 wine "$bin/demo_inventory.exe" >"$root/build/demo/before.txt"
 wine "$bin/demo_snapshot.exe" save 'Z:'"$root/build/demo/before.snapshot" | sed 's/^/  /'
+
+echo "==== report-only run: Purgeline.exe /report $*"
+wine "$bin/Purgeline.exe" /report "$@"
+echo "Purgeline exit code: $?"
+echo "==== the report (temporary folder + CVPurgeline.report.txt): what the real run will change"
+report="$(find "$WINEPREFIX/drive_c/users" -name CVPurgeline.report.txt | head -n 1)"
+sed '1s/^\xEF\xBB\xBF//; s/\r$//' "$report"
+wine "$bin/demo_snapshot.exe" save 'Z:'"$root/build/demo/reported.snapshot" >/dev/null
+echo "==== what the report-only run changed on the machine (only its report and its log)"
+wine "$bin/demo_snapshot.exe" compare 'Z:'"$root/build/demo/before.snapshot" \
+  'Z:'"$root/build/demo/reported.snapshot"
+log="$(find "$WINEPREFIX/drive_c/users" -name CVPurgeline.log.txt | head -n 1)"
+rm -f "$log"
 
 echo "==== running Purgeline.exe $*"
 wine "$bin/Purgeline.exe" "$@"

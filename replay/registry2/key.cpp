@@ -110,16 +110,18 @@ bool planning() {
   return changes().planning();
 }
 
-// The planned state of value `name` of `handle` in a report-only run.
-planned_value planned(HKEY handle, const std::wstring& name, DWORD* type, std::string* data) {
-  if (!planning()) return planned_value::unchanged;
-  return changes().value_after(key_name(handle), name, type, data);
+// The planned state of value `name` of the key named `own` (null: no report-only run).
+planned_value planned(const std::wstring* own, const std::wstring& name, DWORD* type,
+                      std::string* data) {
+  if (own == nullptr) return planned_value::unchanged;
+  return changes().value_after(*own, name, type, data);
 }
 
 // Type and size as a query reports them, after the planned changes.
-bool query_planned(HKEY handle, const std::wstring& name, DWORD* type, DWORD* size) {
+bool query_planned(HKEY handle, const std::wstring* own, const std::wstring& name, DWORD* type,
+                   DWORD* size) {
   std::string data;
-  switch (planned(handle, name, type, &data)) {
+  switch (planned(own, name, type, &data)) {
     case planned_value::deleted:
       *type = kNotFound;
       *size = 0;
@@ -136,9 +138,9 @@ bool query_planned(HKEY handle, const std::wstring& name, DWORD* type, DWORD* si
 }
 
 // Copies exactly `expected` bytes of a planned value, as read_sized does for a real one.
-bool read_planned(HKEY handle, const std::wstring& name, void* data, DWORD expected) {
+bool read_planned(const std::wstring* own, const std::wstring& name, void* data, DWORD expected) {
   std::string bytes;
-  if (planned(handle, name, nullptr, &bytes) != planned_value::set) return false;
+  if (planned(own, name, nullptr, &bytes) != planned_value::set) return false;
   if (bytes.size() != expected) {
     throw size_mismatch("Size mismatch: value " + quoted(name) +
                         expected_found(expected, static_cast<DWORD>(bytes.size())));
@@ -167,6 +169,11 @@ key::key(HKEY root) : m_handle(open_handle(root)) {}
 
 key::key(unique_hkey handle) : m_handle(std::move(handle)) {}
 
+const std::wstring& key::planned_name() const {
+  if (m_name.empty()) m_name = key_name(handle());
+  return m_name;
+}
+
 key key::duplicate() const {
   return key(open_handle(handle()));
 }
@@ -178,11 +185,12 @@ key key::open(const std::wstring& path, bool create) const {
     if (code != ERROR_SUCCESS) {
       throw key_error("RegOpenKeyEx() failed: key " + quoted(path) + code_text(code));
     }
-    if (planning() && changes().removed_key(key_name(result.get()))) {
+    key opened(std::move(result));
+    if (planning() && changes().removed_key(opened.planned_name())) {
       throw key_error("RegOpenKeyEx() failed: key " + quoted(path) +
                       code_text(ERROR_FILE_NOT_FOUND));
     }
-    return key(std::move(result));
+    return opened;
   }
   LONG code = RegCreateKeyExW(handle(), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                               kReadWrite, nullptr, result.receive(), nullptr);
@@ -200,7 +208,7 @@ name_set key::subkey_names() const {
         return RegEnumKeyExW(h, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
       });
   if (!planning() || names.empty()) return names;
-  const std::wstring own = key_name(h);
+  const std::wstring& own = planned_name();
   for (auto name = names.begin(); name != names.end();) {
     name = changes().removed_key(own + L"\\" + *name) ? names.erase(name) : std::next(name);
   }
@@ -214,9 +222,10 @@ name_set key::value_names() const {
         return RegEnumValueW(h, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
       });
   if (!planning() || names.empty()) return names;
+  const std::wstring& own = planned_name();
   for (auto name = names.begin(); name != names.end();) {
-    name = planned(h, *name, nullptr, nullptr) == planned_value::deleted ? names.erase(name)
-                                                                         : std::next(name);
+    name = planned(&own, *name, nullptr, nullptr) == planned_value::deleted ? names.erase(name)
+                                                                            : std::next(name);
   }
   return names;
 }
@@ -224,7 +233,8 @@ name_set key::value_names() const {
 bool key::query(const std::wstring& name, DWORD* type, DWORD* size) const {
   DWORD found_type = kNotFound;
   DWORD found_size = 0;
-  const bool found = query_planned(handle(), name, &found_type, &found_size);
+  const bool found = query_planned(handle(), planning() ? &planned_name() : nullptr, name,
+                                   &found_type, &found_size);
   if (type != nullptr) *type = found_type;
   if (size != nullptr) *size = found_size;
   return found;
@@ -237,7 +247,7 @@ std::wstring key::get_string(const std::wstring& name) const {
   // Rounded up, so that a value of an odd byte count still fits; its stray last byte is dropped.
   std::vector<wchar_t> buffer((size + 1) / 2 + 1, L'\0');
   check_type(name, REG_SZ, type);
-  if (!read_planned(handle(), name, buffer.data(), size)) {
+  if (!read_planned(planning() ? &planned_name() : nullptr, name, buffer.data(), size)) {
     read_sized(handle(), name, buffer.data(), size);
   }
   std::wstring text(buffer.data(), size / 2);
@@ -254,7 +264,7 @@ DWORD key::get_dword(const std::wstring& name) const {
   query(name, &type, nullptr);
   check_type(name, REG_DWORD, type);
   DWORD value = 0;
-  if (!read_planned(handle(), name, &value, sizeof(value))) {
+  if (!read_planned(planning() ? &planned_name() : nullptr, name, &value, sizeof(value))) {
     read_sized(handle(), name, &value, sizeof(value));
   }
   return value;

@@ -98,7 +98,12 @@ class key {
  private:
   explicit key(unique_hkey handle);
 
+  // The physical name of the key (key_name.h), asked of the system once, when a report-only
+  // run first needs it to see its planned changes.
+  const std::wstring& planned_name() const;
+
   unique_hkey m_handle;
+  mutable std::wstring m_name;
 };
 
 }  // namespace registry2

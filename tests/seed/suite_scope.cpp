@@ -113,12 +113,14 @@ bool is_suite_value(const std::string& item, const machine_paths& m) {
           starts_with_ignoring_case(item, shared_component));
 }
 
-// The run's log in the temporary folder.
+// The run's log and a report-only run's report in the temporary folder.
 bool is_run_log(const std::string& item) {
   char temp[MAX_PATH];
   const std::string folder(temp, GetTempPathA(MAX_PATH, temp));
   const std::string log = "file " + folder + "CVPurgeline.log";
-  return starts_with_ignoring_case(item, log);
+  const std::string report = "file " + folder + "CVPurgeline.report.txt";
+  return starts_with_ignoring_case(item, log) ||
+         (item.size() == report.size() && starts_with_ignoring_case(item, report));
 }
 
 // What Wine changes by itself when programs start and end.
@@ -135,6 +137,13 @@ bool is_wine_housekeeping(const machine_change& change) {
 }
 
 }  // namespace
+
+std::vector<test_support::machine_change> without_run_noise(
+    const std::vector<test_support::machine_change>& changes) {
+  return test_support::unexpected_changes(changes, [](const machine_change& change) {
+    return is_run_log(change.item) || is_wine_housekeeping(change);
+  });
+}
 
 std::vector<test_support::machine_change> changes_outside_the_suite(
     const std::vector<test_support::machine_change>& changes,

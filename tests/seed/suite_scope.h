@@ -16,4 +16,9 @@ std::vector<test_support::machine_change> changes_outside_the_suite(
     const std::vector<test_support::machine_change>& changes,
     const std::vector<std::string>& also_the_suites = {});
 
+// The changes left when what Wine changes by itself while programs start and end, and the run's
+// own output (its log and a report-only run's report), are taken out.
+std::vector<test_support::machine_change> without_run_noise(
+    const std::vector<test_support::machine_change>& changes);
+
 }  // namespace seed

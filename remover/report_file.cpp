@@ -1,0 +1,97 @@
+#include "remover/report_file.h"
+
+#include <windows.h>
+
+#include "remover/temp_folder.h"
+#include "replay/file/plain_file.h"
+#include "replay/unicode/unicode.h"
+
+namespace {
+
+const char kLineEnd[] = "\r\n";
+
+std::string utf8(const std::wstring& text) {
+  return replay::to_narrow(text, CP_UTF8, false);
+}
+
+// A name read from the machine (a registry value name) may hold a line break: control
+// characters other than the tab that separates the columns are written as "%XX", so that each
+// change stays on one line.
+std::string one_line(const std::string& line) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : line) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 && c != '\t') {
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+void add_line(std::string& text, const std::string& line) {
+  text += line;
+  text += kLineEnd;
+}
+
+// Programs a report-only run does not start: the result a real run would see is assumed, and
+// the change's detail says which.
+void add_assumptions(std::string& text, const std::vector<replay::change>& changes) {
+  add_line(text,
+           "Assumed: a file held open only by processes that the run ends can be deleted once "
+           "they have ended.");
+  for (const replay::change& c : changes) {
+    if (c.kind != replay::change_kind::run_program) continue;
+    add_line(text, "Assumed: '" + utf8(c.where) + "' is not started; the run is judged on: " +
+                       (c.detail.empty() ? std::string("its usual result") : utf8(c.detail)) + ".");
+  }
+}
+
+void add_summary(std::string& text, const std::vector<replay::change>& changes) {
+  int counts[replay::change_kind_count] = {};
+  for (const replay::change& c : changes) {
+    const int index = static_cast<int>(c.kind);
+    if (index >= 0 && index < replay::change_kind_count) ++counts[index];
+  }
+  add_line(text, "Summary: " + std::to_string(changes.size()) + " changes");
+  for (int i = 0; i < replay::change_kind_count; ++i) {
+    add_line(text, std::string(replay::change_kind_text(static_cast<replay::change_kind>(i))) +
+                       ": " + std::to_string(counts[i]));
+  }
+}
+
+}  // namespace
+
+std::string report_path() {
+  return log_folder() + "CVPurgeline.report.txt";
+}
+
+std::string report_text(const report_header& header, const std::vector<replay::change>& changes) {
+  std::string text = "\xEF\xBB\xBF";
+  add_line(text, header.run);
+  add_line(text, "Started: " + header.started);
+  add_line(text, header.settings);
+  add_line(text,
+           "What a real run would change on this machine, in the order it would change it "
+           "(what<TAB>where<TAB>detail). Nothing was changed.");
+  add_assumptions(text, changes);
+  add_line(text, "");
+  for (const replay::change& c : changes) add_line(text, one_line(utf8(c.text())));
+  add_line(text, "");
+  add_summary(text, changes);
+  return text;
+}
+
+unsigned long write_report(const std::wstring& path, const std::string& text) {
+  const replay::scoped_handle file = replay::replace_with_plain_file(path, GENERIC_WRITE, 0);
+  if (!file) return GetLastError();
+  DWORD written = 0;
+  if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+    return GetLastError();
+  }
+  return written == text.size() ? 0 : ERROR_WRITE_FAULT;
+}

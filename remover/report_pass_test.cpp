@@ -1,0 +1,79 @@
+// A report-only pass in this process: "/report" plans every change instead of making it, marks
+// the log's first line, and writes the report of the planned changes in the order the real run
+// would make them. It cleans (or would clean) the prefix's machine: SERIAL, a prefix of its own.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "remover/pass.h"
+#include "remover/report_file.h"
+#include "remover/temp_folder.h"
+#include "replay/change/change_layer.h"
+#include "testing/files.h"
+#include "testing/log_capture.h"
+#include "testing/registry_seed.h"
+#include "testing/text.h"
+
+namespace {
+
+class ReportPass : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    test_support::delete_tree(HKEY_CURRENT_USER, 0, L"Software\\Corvane");
+    DeleteFileA(report_path().c_str());
+    DeleteFileA((log_base_name() + ".log.txt").c_str());
+  }
+};
+
+TEST_F(ReportPass, PlansTheDeletionsReportsThemInOrderAndChangesNothing) {
+  ASSERT_TRUE(
+      test_support::set_string(HKEY_CURRENT_USER, 0, L"Software\\Corvane\\Sub", L"v", L"x"));
+  DeleteFileA(report_path().c_str());
+  std::vector<std::string> lines;
+  {
+    const test_support::captured_log log;
+    EXPECT_EQ(0, run_cleanup_pass("/report Acme Suite Svc.exe"));
+    lines = log.texts();
+  }
+  EXPECT_FALSE(replay::changes().planning()) << "the real layer is back after the run";
+  EXPECT_TRUE(test_support::key_exists(HKEY_CURRENT_USER, 0, L"Software\\Corvane\\Sub"));
+
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(0u, lines[0].find("Purgeline ")) << lines[0];
+  EXPECT_NE(std::string::npos, lines[0].find("report-only run: nothing is changed")) << lines[0];
+  EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(),
+                                   "BrandName: Acme; SuiteName: Suite; ServiceName: Svc.exe."))
+      << "the rest of the line is the usual command line";
+
+  const std::string report = test_support::read_file(report_path());
+  EXPECT_EQ(0u, report.find("\xEF\xBB\xBFPurgeline ")) << report.substr(0, 80);
+  EXPECT_NE(std::string::npos,
+            report.find("BrandName: Acme; SuiteName: Suite; ServiceName: Svc.exe.\r\n"));
+  const std::string::size_type sub = report.find("\r\ndelete key\tHKCU\\Software\\Corvane\\Sub");
+  const std::string::size_type parent = report.find("\r\ndelete key\tHKCU\\Software\\Corvane (");
+  EXPECT_NE(std::string::npos, sub) << report;
+  EXPECT_NE(std::string::npos, parent) << report;
+  EXPECT_LT(sub, parent) << "child keys first, as the real run deletes them";
+  EXPECT_NE(std::string::npos, report.find("\r\ndelete key: "));
+}
+
+// A normal run's first line is the version line alone, and the report of an earlier
+// report-only run is left as it was.
+TEST_F(ReportPass, ANormalRunIsNotMarkedAndWritesNoReport) {
+  ASSERT_TRUE(test_support::make_file(test_support::wide(report_path()), "earlier"));
+  std::vector<std::string> lines;
+  {
+    const test_support::captured_log log;
+    EXPECT_EQ(0, run_cleanup_pass(""));
+    lines = log.texts();
+  }
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(std::string::npos, lines[0].find("report-only")) << lines[0];
+  EXPECT_EQ("earlier", test_support::read_file(report_path()));
+}
+
+}  // namespace

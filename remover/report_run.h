@@ -1,0 +1,30 @@
+// The frame of a report-only run: the planning layer set for the whole pass, the mark on the
+// log's first line, and the report written at the end.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "remover/command_line.h"
+#include "replay/change/change_layer.h"
+#include "replay/change/planned_changes.h"
+
+class report_run {
+ public:
+  // With `report_only`, every change from here on is only planned, until the object goes.
+  explicit report_run(bool report_only);
+
+  bool report_only() const { return m_scope != nullptr; }
+
+  // The log's first line: the version line, and in a report-only run its mark
+  // ("... report-only run: nothing is changed").
+  std::string first_log_line() const;
+
+  // In a report-only run, writes the report of every planned change and logs where it went.
+  void finish(const run_settings& settings) const;
+
+ private:
+  replay::planned_changes m_plan;
+  std::unique_ptr<replay::changes_scope> m_scope;
+  std::string m_started;
+};
