@@ -12,6 +12,8 @@
 #include "msi_cleaner/clean_installer_database.h"
 #include "msi_cleaner/reg_delete_key_ex.h"
 #include "msi_cleaner/wow64_process.h"
+#include "remover/backup_session.h"
+#include "remover/backup_words.h"
 #include "remover/command_line.h"
 #include "remover/report_run.h"
 #include "remover/software_registry.h"
@@ -198,9 +200,11 @@ void clean_installer_database(const std::wstring& upgrade_code, const std::wstri
 
 // Every step and every line of the pass is guarded, so that the pass always runs to its end.
 // A leading "/report" makes it a report-only run: every change is only planned, and the
-// report of them is written at the end.
+// report of them is written at the end. A leading "/backup..." saves what the run changes; a
+// "/restore:<folder>" runs nothing but the restore.
 int run_cleanup_pass(const std::string& full_command_line) {
-  std::string command_line = full_command_line;
+  backup_request backup;
+  std::string command_line = take_backup_word(full_command_line, backup);
   const report_run run(take_report_switch(command_line));
   run_settings settings;
   std::string display_name;
@@ -210,6 +214,16 @@ int run_cleanup_pass(const std::string& full_command_line) {
           [&] { display_name = low_bytes(display_name_or_empty("Corvane")); });
   guarded("open_log()", [] { open_log(log_base_name()); });
   guarded("version line", [&] { replay::log_info("%s", run.first_log_line().c_str()); });
+  if (backup.what == backup_request::mode::restore) {
+    const int code = run_restore(backup.folder);
+    guarded("log_shutdown()", replay::log_shutdown);
+    return code;
+  }
+  backup_session backup_of_run;  // a report-only run changes nothing, so it saves nothing
+  if (!run.report_only() && !backup_of_run.start(backup)) {
+    guarded("log_shutdown()", replay::log_shutdown);
+    return 1;
+  }
 
   guarded("search_product_info()", [&] { search_product_info(record); });
   fall_back_to_default_install_location(record, settings.brand_name);
@@ -238,6 +252,7 @@ int run_cleanup_pass(const std::string& full_command_line) {
                              L"SOFTWARE\\Purgeline journal");
   });
 
+  guarded("backup", [&] { backup_of_run.finish(); });
   guarded("write_report()", [&] { run.finish(settings); });
   guarded("log_shutdown()", replay::log_shutdown);
   return 0;

@@ -40,6 +40,11 @@ class change_layer {
   // that code; the planning layer never calls `apply` and returns 0. `apply` must not throw.
   virtual DWORD make(const change& c, const std::function<DWORD()>& apply) = 0;
 
+  // Announces that the deletion of the key tree `c` (a delete_key of its topmost key) begins:
+  // its keys follow as changes of their own, children first. Changes nothing; a backup uses it
+  // to save the whole tree at once.
+  virtual void tree_ahead(const change& c) { (void)c; }
+
   // Reads that decide: what the planned changes did. The real layer has made its changes on
   // the machine itself, so it answers "unchanged" throughout. Names compare without regard to
   // letter case; a path or key counts as removed when it or anything above it was.

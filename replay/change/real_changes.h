@@ -21,12 +21,17 @@ class change_observer {
   // Returns 0 to let the change go ahead, or a Windows error code that stops it (the change is
   // then not made and make() returns that code).
   virtual DWORD before(const change& c) = 0;
+  // A key tree's deletion begins (change_layer::tree_ahead); its keys' changes follow.
+  virtual void tree_ahead(const change& c) { (void)c; }
 };
 
 class real_changes : public change_layer {
  public:
   bool planning() const override { return false; }
   DWORD make(const change& c, const std::function<DWORD()>& apply) override;
+  void tree_ahead(const change& c) override {
+    if (m_observer) m_observer->tree_ahead(c);
+  }
 
   bool removed_path(const std::wstring&) const override { return false; }
   bool removed_key(const std::wstring&) const override { return false; }

@@ -316,6 +316,7 @@ void key::delete_value(const std::wstring& name, const std::wstring& detail) {
 void key::delete_key(const std::wstring& name, bool recursive) {
   if (recursive) {
     key child = open(name, false);
+    changes().tree_ahead(key_change(change_kind::delete_key, handle(), name, std::wstring()));
     for (const std::wstring& subkey : child.subkey_names()) child.delete_key(subkey, true);
   }  // the child's handle is closed before its key is deleted
   const HKEY h = handle();

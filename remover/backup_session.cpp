@@ -1,0 +1,71 @@
+#include "remover/backup_session.h"
+
+#include "cleanup/shell_folders.h"
+#include "replay/backup/backup_location.h"
+#include "replay/backup/restore.h"
+#include "replay/change/real_changes.h"
+#include "replay/log/log.h"
+#include "replay/log/log_exception.h"
+#include "replay/unicode/unicode.h"
+
+namespace {
+
+int g_failing_save = 0;
+DWORD g_failing_error = 0;
+
+}  // namespace
+
+void fail_backup_save_for_tests(int nth, unsigned long error) {
+  g_failing_save = nth;
+  g_failing_error = error;
+}
+
+std::wstring default_backup_place() {
+  return replay::to_wide(common_appdata_folder()) + L"Purgeline backups";
+}
+
+backup_session::~backup_session() {
+  replay::real_layer().set_observer(nullptr);
+}
+
+bool backup_session::start(const backup_request& request) {
+  if (request.what != backup_request::mode::backup) return true;
+  try {
+    const std::wstring folder = request.folder.empty()
+                                    ? replay::backup::new_dated_folder(default_backup_place())
+                                    : replay::backup::named_folder(replay::to_wide(request.folder));
+    m_observer = std::make_unique<replay::backup::backup_observer>(folder);
+    if (g_failing_save > 0) m_observer->fail_save(g_failing_save, g_failing_error);
+    replay::real_layer().set_observer(m_observer.get());
+    replay::log_write(1, L"Backup folder: " + folder);
+    return true;
+  } catch (...) {
+    try {
+      replay::log_exception("backup");
+      replay::log_info("ATTENTION: the backup cannot be made: nothing is removed");
+    } catch (...) {
+    }
+    return false;
+  }
+}
+
+void backup_session::finish() {
+  replay::real_layer().set_observer(nullptr);
+  if (!m_observer) return;
+  replay::log_info("Backup size: %s bytes in %d items", std::to_string(m_observer->size()).c_str(),
+                   m_observer->items());
+  m_observer.reset();
+}
+
+int run_restore(const std::string& folder) {
+  try {
+    replay::backup::restore_backup(replay::to_wide(folder));
+    return 0;
+  } catch (...) {
+    try {
+      replay::log_exception("restore");
+    } catch (...) {
+    }
+    return 1;
+  }
+}

@@ -1,0 +1,39 @@
+// The backup of one run and the restore run: where the backup goes, its start and end in the
+// log, and the restore that replaces the pass when the command line asks for one.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "remover/backup_words.h"
+#include "replay/backup/backup_observer.h"
+
+// The place of backups named by date and time: a folder below the common application-data
+// folder that the pass never removes, "Purgeline backups".
+std::wstring default_backup_place();
+
+class backup_session {
+ public:
+  backup_session() = default;
+  ~backup_session();
+  backup_session(const backup_session&) = delete;
+  backup_session& operator=(const backup_session&) = delete;
+
+  // Starts the backup `request` asks for before the pass's first change, logging
+  // "Backup folder: %s"; nothing when it asks for none. Returns false when a backup was asked
+  // for and cannot be made: the reason is logged, and the pass must not run.
+  bool start(const backup_request& request);
+  // Ends the backup: the layer's changes are no longer saved; logs "Backup size: ...".
+  void finish();
+
+ private:
+  std::unique_ptr<replay::backup::backup_observer> m_observer;
+};
+
+// Test seam: in the next backup started, saving for the `nth` change fails with `error`
+// (0: none), so that a backup failing halfway through the pass can be shown.
+void fail_backup_save_for_tests(int nth, unsigned long error);
+
+// The run that "/restore:<folder>" asks for, with the log open. Returns the exit code: 0 when
+// the backup could be read.
+int run_restore(const std::string& folder);

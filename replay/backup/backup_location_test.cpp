@@ -1,0 +1,82 @@
+// Where backups go: a folder only administrators and the system may write, made so when it is
+// missing and trusted only when it is so already.
+#include "replay/backup/backup_location.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "replay/backup/backup_store.h"
+#include "testing/files.h"
+#include "testing/scratch_folder.h"
+
+namespace {
+
+using replay::backup::backup_error;
+using replay::backup::named_folder;
+using replay::backup::new_dated_folder;
+
+bool is_folder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST(BackupLocation, MakesTheBaseForAdministratorsAndANewDatedFolderEachTime) {
+  test_support::scratch_folder scratch(L"backup-place");
+  const std::wstring base = scratch.path(L"Purgeline backups");
+  const std::wstring first = new_dated_folder(base);
+  const std::wstring second = new_dated_folder(base);  // the base made by the first is trusted
+  EXPECT_NE(first, second);
+  EXPECT_EQ(base + L"\\", first.substr(0, base.size() + 1));
+  EXPECT_TRUE(is_folder(first));
+  EXPECT_TRUE(is_folder(second));
+}
+
+TEST(BackupLocation, AnExistingBaseThatOthersMayWriteIsNotUsed) {
+  test_support::scratch_folder scratch(L"backup-place");
+  const std::wstring base = scratch.path(L"Purgeline backups");
+  test_support::make_folder(base);
+  // Everybody may write (Wine keeps the owner of a folder its maker: a folder another account
+  // made cannot be shown, and this is the right such a folder gives).
+  PACL everybody = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+  BOOL present = FALSE, defaulted = FALSE;
+  GetSecurityDescriptorDacl(descriptor, &present, &everybody, &defaulted);
+  const DWORD set =
+      SetNamedSecurityInfoW(const_cast<wchar_t*>(base.c_str()), SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION, nullptr, nullptr, everybody, nullptr);
+  LocalFree(descriptor);
+  ASSERT_EQ(ERROR_SUCCESS, set);
+  try {
+    new_dated_folder(base);
+    ADD_FAILURE() << "a folder everybody may write was used";
+  } catch (const backup_error& e) {
+    EXPECT_NE(nullptr, std::strstr(e.what(), "others than the administrators may write"))
+        << e.what();
+  }
+  EXPECT_TRUE(test_support::files_in(base).empty());
+}
+
+TEST(BackupLocation, ANamedFolderIsMadeWithItsParentsAndMustHoldNoBackupYet) {
+  test_support::scratch_folder scratch(L"backup-named");
+  const std::wstring folder = scratch.path(L"a\\b\\run 1");
+  EXPECT_EQ(folder, named_folder(folder + L"\\"));
+  EXPECT_TRUE(is_folder(folder));
+  EXPECT_EQ(folder, named_folder(folder));  // existing and empty: fine
+  ASSERT_TRUE(test_support::make_file(folder + L"\\index.txt", "1\tend process\t-\tx\t\t-\t"));
+  EXPECT_THROW(named_folder(folder), backup_error);
+  EXPECT_THROW(named_folder(L"relative\\folder"), backup_error);
+  ASSERT_TRUE(test_support::make_file(scratch.path(L"file"), "x"));
+  EXPECT_THROW(named_folder(scratch.path(L"file")), backup_error);
+  // Wine cannot make Windows links: a link in place of the folder is refused by the same check
+  // as a file (it is no plain folder), which tests/backup_e2e covers with a Unix link.
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+// A backup that fails halfway through the pass (saving for one change fails, as on a full
+// disk): that change is not made, the pass goes on, and every item is either removed with its
+// backup or not removed, so the restore gives back the machine as it was. In-process, so that
+// the failure can be placed on one change.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "remover/backup_session.h"
+#include "remover/pass.h"
+#include "testing/files.h"
+#include "testing/log_capture.h"
+#include "testing/machine_snapshot.h"
+#include "testing/text.h"
+#include "tests/backup_comparison.h"
+#include "tests/purgeline_process.h"
+#include "tests/seed/suite_machine.h"
+
+namespace {
+
+const char kBackup[] = "C:\\purgeline-backup";
+
+TEST(PurgelineBackupFault, AFailingSaveLeavesEveryItemRemovedWithItsBackupOrNotRemoved) {
+  seed::stop_suite_processes();
+  test_support::remove_forced(test_support::wide(kBackup));
+  seed::suite_options options;
+  options.helpers_folder = e2e::program_folder();
+  seed::install_suite(options);
+  const test_support::machine_snapshot before = test_support::take_machine_snapshot();
+
+  {
+    test_support::captured_log log;
+    fail_backup_save_for_tests(8, ERROR_DISK_FULL);
+    EXPECT_EQ(0, run_cleanup_pass(std::string("/backup:") + kBackup));
+    fail_backup_save_for_tests(0, 0);
+    EXPECT_TRUE(log.contains("   skipped: no backup of ")) << "no save failed";
+  }
+  const test_support::machine_snapshot run = test_support::take_machine_snapshot();
+  EXPECT_FALSE(e2e::backup_differences(before, run).empty()) << "the pass stopped";
+
+  EXPECT_EQ(0, run_cleanup_pass(std::string("/restore:") + kBackup));
+  for (const test_support::machine_change& c :
+       e2e::backup_differences(before, test_support::take_machine_snapshot())) {
+    ADD_FAILURE() << "removed without its backup: " << c.text();
+  }
+  seed::stop_suite_processes();
+}
+
+}  // namespace
