@@ -64,15 +64,19 @@ class service_stop {
   }
 
   // Sends the stop control through the change layer; the reply updates the status. Logs a
-  // failure.
+  // failure. The detail names the service's process, which ends with it: a report-only run then
+  // judges that process's program as free.
   bool send_stop() {
-    const DWORD error = replay::changes().make(
-        service_change(replay::change_kind::stop_service, m_name), [this]() -> DWORD {
-          return ControlService(m_service, SERVICE_CONTROL_STOP,
-                                reinterpret_cast<SERVICE_STATUS*>(&m_status))
-                     ? 0
-                     : GetLastError();
-        });
+    replay::change stop = service_change(replay::change_kind::stop_service, m_name);
+    if (m_status.dwProcessId != 0) {
+      stop.detail = L"process id " + std::to_wstring(m_status.dwProcessId);
+    }
+    const DWORD error = replay::changes().make(stop, [this]() -> DWORD {
+      return ControlService(m_service, SERVICE_CONTROL_STOP,
+                            reinterpret_cast<SERVICE_STATUS*>(&m_status))
+                 ? 0
+                 : GetLastError();
+    });
     if (error == 0) {
       if (replay::changes().planning()) m_status.dwCurrentState = SERVICE_STOPPED;
       return true;

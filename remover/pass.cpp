@@ -196,6 +196,23 @@ void clean_installer_database(const std::wstring& upgrade_code, const std::wstri
   }
 }
 
+// In a report-only run that asks for a backup: where a real run would save it. Nothing is saved,
+// as nothing is changed.
+std::string planned_backup_line(const backup_request& backup) {
+  if (backup.what != backup_request::mode::backup) return std::string();
+  std::string place = "'" + backup.folder + "'";
+  if (backup.folder.empty()) {
+    try {
+      place = "a new folder named by date and time below '" +
+              replay::to_narrow(default_backup_place()) + "'";
+    } catch (...) {
+      place = "a new folder named by date and time";
+    }
+  }
+  return "Backup: a real run would save what it changes in " + place +
+         "; a report-only run changes nothing and makes no backup";
+}
+
 }  // namespace
 
 // Every step and every line of the pass is guarded, so that the pass always runs to its end.
@@ -205,7 +222,12 @@ void clean_installer_database(const std::wstring& upgrade_code, const std::wstri
 int run_cleanup_pass(const std::string& full_command_line) {
   backup_request backup;
   std::string command_line = take_backup_word(full_command_line, backup);
-  const report_run run(take_report_switch(command_line));
+  const bool report_only = take_report_switch(command_line);
+  if (report_only && backup.what == backup_request::mode::none) {
+    command_line = take_backup_word(command_line, backup);  // "/report /backup ..." as well
+  }
+  const report_run run(report_only);
+  const std::string planned_backup = run.report_only() ? planned_backup_line(backup) : "";
   run_settings settings;
   std::string display_name;
   product_uninstall_record record("Corvane");
@@ -214,6 +236,17 @@ int run_cleanup_pass(const std::string& full_command_line) {
           [&] { display_name = low_bytes(display_name_or_empty("Corvane")); });
   guarded("open_log()", [] { open_log(log_base_name()); });
   guarded("version line", [&] { replay::log_info("%s", run.first_log_line().c_str()); });
+  if (!planned_backup.empty())
+    guarded("backup", [&] { replay::log_info("%s", planned_backup.c_str()); });
+  if (backup.what == backup_request::mode::restore && run.report_only()) {
+    guarded("restore", [] {
+      replay::log_info(
+          "ATTENTION: a restore changes the machine: it does not run in a "
+          "report-only run");
+    });
+    guarded("log_shutdown()", replay::log_shutdown);
+    return 1;
+  }
   if (backup.what == backup_request::mode::restore) {
     const int code = run_restore(backup.folder);
     guarded("log_shutdown()", replay::log_shutdown);
@@ -253,7 +286,7 @@ int run_cleanup_pass(const std::string& full_command_line) {
   });
 
   guarded("backup", [&] { backup_of_run.finish(); });
-  guarded("write_report()", [&] { run.finish(settings); });
+  guarded("write_report()", [&] { run.finish(settings, planned_backup); });
   guarded("log_shutdown()", replay::log_shutdown);
   return 0;
 }

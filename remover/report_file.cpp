@@ -76,6 +76,7 @@ std::string report_text(const report_header& header, const std::vector<replay::c
   add_line(text, header.run);
   add_line(text, "Started: " + header.started);
   add_line(text, header.settings);
+  if (!header.backup.empty()) add_line(text, header.backup);
   add_line(text,
            "What a real run would change on this machine, in the order it would change it "
            "(what<TAB>where<TAB>detail). Nothing was changed.");

@@ -16,6 +16,7 @@ struct report_header {
   std::string run;       // "Purgeline 1.0.0 (commit x) report-only run: nothing is changed"
   std::string started;   // local time the run started, "2024-05-01 10:00:00"
   std::string settings;  // "BrandName: ...; SuiteName: ...; ServiceName: ..."
+  std::string backup;    // where a real run with "/backup" would save; empty without one
 };
 
 // The whole report as UTF-8 with a byte order mark and CRLF line ends: the header, the

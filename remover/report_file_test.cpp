@@ -42,7 +42,7 @@ std::vector<std::string> lines_of(const std::string& text) {
 
 const report_header kHeader{"Purgeline 1.0.0 (commit abc) report-only run: nothing is changed",
                             "2024-05-01 10:00:00",
-                            "BrandName: Acme; SuiteName: Suite; ServiceName: Svc.exe."};
+                            "BrandName: Acme; SuiteName: Suite; ServiceName: Svc.exe.", ""};
 
 std::vector<change> some_changes() {
   change value =

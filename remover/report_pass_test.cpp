@@ -76,4 +76,44 @@ TEST_F(ReportPass, ANormalRunIsNotMarkedAndWritesNoReport) {
   EXPECT_EQ("earlier", test_support::read_file(report_path()));
 }
 
+// A report-only run that names a backup, in either order of the words, says where a real run
+// would save it and saves nothing; a restore, which changes the machine, does not run at all.
+TEST_F(ReportPass, ABackupIsNamedButNotMadeAndARestoreDoesNotRun) {
+  struct words_case {
+    const char* command_line;
+    int exit_code;
+    const char* expected_line;
+  };
+  const words_case cases[] = {
+      {"/report /backup:C:\\Saved Acme Suite Svc.exe", 0,
+       "Backup: a real run would save what it changes in 'C:\\Saved'; a report-only run "
+       "changes nothing and makes no backup"},
+      {"/backup:C:\\Saved /report Acme Suite Svc.exe", 0,
+       "Backup: a real run would save what it changes in 'C:\\Saved'; a report-only run "
+       "changes nothing and makes no backup"},
+      {"/report /restore:C:\\Saved", 1,
+       "ATTENTION: a restore changes the machine: it does not run in a report-only run"},
+  };
+  for (const words_case& c : cases) {
+    SCOPED_TRACE(c.command_line);
+    ASSERT_TRUE(
+        test_support::set_string(HKEY_CURRENT_USER, 0, L"Software\\Corvane\\Sub", L"v", L"x"));
+    std::vector<std::string> lines;
+    {
+      const test_support::captured_log log;
+      EXPECT_EQ(c.exit_code, run_cleanup_pass(c.command_line));
+      lines = log.texts();
+    }
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), c.expected_line));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Saved"));
+    EXPECT_TRUE(test_support::key_exists(HKEY_CURRENT_USER, 0, L"Software\\Corvane\\Sub"));
+    if (c.exit_code == 0) {
+      EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(),
+                                       "BrandName: Acme; SuiteName: Suite; ServiceName: Svc.exe."));
+      EXPECT_NE(std::string::npos,
+                test_support::read_file(report_path()).find(std::string(c.expected_line) + "\r\n"));
+    }
+  }
+}
+
 }  // namespace

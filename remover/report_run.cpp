@@ -30,10 +30,10 @@ std::string report_run::first_log_line() const {
   return version_log_text() + (report_only() ? " report-only run: nothing is changed" : "");
 }
 
-void report_run::finish(const run_settings& settings) const {
+void report_run::finish(const run_settings& settings, const std::string& backup) const {
   if (!report_only()) return;
   const std::string path = report_path();
-  const report_header header{first_log_line(), m_started, command_line_log_text(settings)};
+  const report_header header{first_log_line(), m_started, command_line_log_text(settings), backup};
   const unsigned long error =
       write_report(replay::ansi_path(path), report_text(header, m_plan.planned()));
   if (error != 0) {

@@ -21,7 +21,8 @@ class report_run {
   std::string first_log_line() const;
 
   // In a report-only run, writes the report of every planned change and logs where it went.
-  void finish(const run_settings& settings) const;
+  // `backup` is the line that names where a real run would save its backup (empty: none asked).
+  void finish(const run_settings& settings, const std::string& backup = std::string()) const;
 
  private:
   replay::planned_changes m_plan;

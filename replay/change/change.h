@@ -12,7 +12,7 @@ namespace replay {
 // What is done. The order is the order of the report's summary.
 enum class change_kind {
   end_process,          // where: image name; detail: "process id %u"
-  stop_service,         // where: service name
+  stop_service,         // where: service name; detail: "process id %u" of its running process
   delete_service,       // where: service name
   run_program,          // where: program path; detail: its parameters and the assumed result
   delete_file,          // where: full path

@@ -131,13 +131,16 @@ TEST(PlannedChangesTest, RemembersWrittenFilesEndedProcessesAndServices) {
   change process = make_change(change_kind::end_process, L"cvagent.exe");
   process.detail = L"process id 42";
   layer.make(process, nullptr);
-  layer.make(make_change(change_kind::stop_service, L"Svc A"), nullptr);
+  change stop = make_change(change_kind::stop_service, L"Svc A");
+  stop.detail = L"process id 77";  // a service's process ends with it
+  layer.make(stop, nullptr);
   layer.make(make_change(change_kind::delete_service, L"Svc B"), nullptr);
   std::string content;
   EXPECT_TRUE(layer.written_file(L"c:\\programdata\\PRODUCT.CFG", &content));
   EXPECT_EQ("new", content);
   EXPECT_TRUE(layer.ended_process(42));
   EXPECT_FALSE(layer.ended_process(43));
+  EXPECT_TRUE(layer.ended_process(77));
   EXPECT_TRUE(layer.stopped_service(L"svc a"));
   EXPECT_FALSE(layer.deleted_service(L"Svc A"));
   EXPECT_TRUE(layer.deleted_service(L"Svc B"));

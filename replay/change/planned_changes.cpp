@@ -39,9 +39,12 @@ DWORD planned_changes::make(const change& c, const std::function<DWORD()>&) {
       if (swscanf(c.detail.c_str(), L"process id %lu", &id) == 1) m_processes.insert(id);
       break;
     }
-    case change_kind::stop_service:
+    case change_kind::stop_service: {
       m_stopped.insert(upper(c.where));
+      DWORD id = 0;  // the service's own process ends with it
+      if (swscanf(c.detail.c_str(), L"process id %lu", &id) == 1) m_processes.insert(id);
       break;
+    }
     case change_kind::delete_service:
       m_stopped.insert(upper(c.where));
       m_deleted.insert(upper(c.where));
