@@ -102,6 +102,14 @@ bool first_subkey(const layered_key& key, std::wstring& name) {
   }
 }
 
+void announce_layered_tree(const layered_key& parent, const std::wstring& subkey) {
+  replay::change c;
+  c.kind = replay::change_kind::delete_key;
+  c.where = change_place(parent, subkey);
+  c.view = replay::registry_view_of(parent.access);
+  replay::changes().tree_ahead(c);
+}
+
 LONG delete_layered_key(const layered_key& parent, const std::wstring& subkey,
                         const std::function<LONG()>& remove) {
   if (planning()) {

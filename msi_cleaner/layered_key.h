@@ -50,6 +50,10 @@ bool deleted_value(const layered_key& key, const std::wstring& name);
 // false when there is none or it cannot be read.
 bool first_subkey(const layered_key& key, std::wstring& name);
 
+// Tells the change layer that the tree of `subkey` is about to go, key by key, children first:
+// a backup then saves the tree in one piece (replay::change_layer::tree_ahead).
+void announce_layered_tree(const layered_key& parent, const std::wstring& subkey);
+
 // Deletes `subkey` of `parent`, the key alone, as one delete_key change; `remove` makes the
 // deletion (through whatever handle and function the caller uses) and returns its code.
 LONG delete_layered_key(const layered_key& parent, const std::wstring& subkey,

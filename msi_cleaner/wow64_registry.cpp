@@ -44,6 +44,7 @@ bool delete_key_tree_64(const layered_key& parent, const std::wstring& name,
                         reg_delete_key_ex_function remove) {
   layered_key key;
   if (open_layered(parent, name, kWrite64, key) != ERROR_SUCCESS) return false;
+  announce_layered_tree(parent, name);  // a backup saves the tree once, before its first key goes
   std::wstring child;
   std::wstring previous;
   while (first_subkey(key, child)) {
