@@ -15,6 +15,7 @@
 #include "replay/change/real_changes.h"
 #include "replay/unicode/unicode.h"
 #include "replay/unique_handle.h"
+#include "testing/change_recorder.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
 #include "testing/scratch_folder.h"
@@ -24,24 +25,6 @@ namespace {
 using namespace test_support;
 using lines = std::vector<std::string>;
 using replay::change_kind;
-
-// Every change the real layer makes while it lives, as report lines.
-class recorded_changes : public replay::change_observer {
- public:
-  recorded_changes() { replay::real_layer().set_observer(this); }
-  ~recorded_changes() override { replay::real_layer().set_observer(nullptr); }
-  DWORD before(const replay::change& c) override {
-    made.push_back(c.text());
-    return 0;
-  }
-  std::vector<std::wstring> made;
-};
-
-std::vector<std::wstring> texts_of(const std::vector<replay::change>& changes) {
-  std::vector<std::wstring> texts;
-  for (const replay::change& c : changes) texts.push_back(c.text());
-  return texts;
-}
 
 bool is_read_only(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -109,10 +92,10 @@ TEST_F(PlannedRemovalTest, PlanningChangesNothingAndListsWhatTheRealRemovalDelet
   EXPECT_TRUE(children_first(planned));
 
   held.reset();
-  recorded_changes real;
+  change_recorder real;
   EXPECT_EQ(7u, remove_tree(tree));
   EXPECT_FALSE(exists(tree));
-  EXPECT_EQ(texts_of(planned), real.made);
+  EXPECT_EQ(change_lines(planned), real.lines());
 }
 
 // A folder whose entries were all planned away counts as empty and is planned away itself;
@@ -176,8 +159,8 @@ class InjectedRemovalFailureTest : public PlannedRemovalTest {
 TEST_F(InjectedRemovalFailureTest, FailedFileIsLeftToTheRestartAndTheRestGoes) {
   const std::wstring tree = wroot_ + L"\\t";
   for (const wchar_t* name : {L"\\a.txt", L"\\b.txt", L"\\c.txt"}) make_file(tree + name);
-  replay::real_layer().fail_change(2, ERROR_ACCESS_DENIED, change_kind::delete_file);
-  recorded_changes real;
+  change_recorder real;
+  real.fail_change(2, ERROR_ACCESS_DENIED, change_kind::delete_file);
   captured_log log;
   EXPECT_TRUE(remove_folder(replay::to_narrow(tree)));
   const std::vector<std::wstring> left = files_in(tree);
@@ -188,9 +171,10 @@ TEST_F(InjectedRemovalFailureTest, FailedFileIsLeftToTheRestartAndTheRestGoes) {
   EXPECT_EQ(". Folder '" + replay::to_narrow(tree) + "' will be removed at the next restart",
             log.texts().back());
   // The failed change never reached the machine (nor the observer); the restart requests did.
-  ASSERT_EQ(4u, real.made.size());
-  EXPECT_EQ(L"schedule at restart\t" + failed + L"\t", real.made[1]);
-  EXPECT_EQ(L"schedule at restart\t" + tree + L"\t", real.made[3]);
+  const std::vector<std::wstring> made = real.lines();
+  ASSERT_EQ(4u, made.size());
+  EXPECT_EQ(L"schedule at restart\t" + failed + L"\t", made[1]);
+  EXPECT_EQ(L"schedule at restart\t" + tree + L"\t", made[3]);
 }
 
 // Any other failure stops the removal at that file, as it does when the system reports it:

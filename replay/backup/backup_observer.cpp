@@ -6,6 +6,7 @@
 #include "replay/backup/reg_export.h"
 #include "replay/backup/reg_file.h"
 #include "replay/log/log.h"
+#include "replay/unicode/unicode.h"
 
 namespace replay {
 namespace backup {
@@ -14,11 +15,6 @@ namespace {
 // Returned by a save when there is nothing to take (the item is gone already): the change goes
 // ahead, without an index line.
 constexpr DWORD kNothingToSave = 0xFFFFFFFF;
-
-std::wstring upper(std::wstring text) {
-  if (!text.empty()) CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
-  return text;
-}
 
 bool gone(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -117,7 +113,7 @@ DWORD backup_observer::before(const change& c) {
 
 void backup_observer::tree_ahead(const change& c) {
   try {
-    const std::wstring name = upper(long_key_name(c.where));
+    const std::wstring name = to_upper(long_key_name(c.where));
     for (const saved_tree& tree : m_trees) {
       if (tree.keys.count(name)) return;
     }
@@ -158,14 +154,14 @@ DWORD backup_observer::export_tree(const std::wstring& key, registry_view view,
   m_store.count_file(*file);
   saved_tree tree;
   tree.file = *file;
-  for (const reg_key& k : parse_reg_file(read_file_bytes(path))) tree.keys.insert(upper(k.name));
-  if (!tree.keys.count(upper(long_key_name(key)))) return ERROR_FUNCTION_FAILED;
+  for (const reg_key& k : parse_reg_file(read_file_bytes(path))) tree.keys.insert(to_upper(k.name));
+  if (!tree.keys.count(to_upper(long_key_name(key)))) return ERROR_FUNCTION_FAILED;
   m_trees.push_back(tree);
   return 0;
 }
 
 DWORD backup_observer::save_key(const change& c, index_entry& e) {
-  const std::wstring name = upper(long_key_name(c.where));
+  const std::wstring name = to_upper(long_key_name(c.where));
   for (const saved_tree& tree : m_trees) {
     if (tree.keys.count(name)) {
       e.saved = tree.file;

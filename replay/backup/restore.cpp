@@ -27,11 +27,6 @@ item_result cannot_come_back(const index_entry& e) {
   }
 }
 
-std::wstring upper(std::wstring text) {
-  if (!text.empty()) CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
-  return text;
-}
-
 // Keys the run made itself and deleted again (a journal of its own): the run set values in them
 // where there were none, at their deletion every value they held was such a value, and every key
 // below them is such a key. Putting them back would add what was never there. (An empty key that
@@ -44,8 +39,8 @@ class made_by_the_run {
       if (e.kind != change_kind::set_value || !backup.read(e.saved, &bytes)) continue;
       const std::vector<reg_key> old = parse_reg_file(bytes);
       if (old.size() == 1 && old[0].values.size() == 1 && old[0].values[0].absent) {
-        m_values.insert(upper(old[0].name) + L"\n" + upper(e.value));
-        m_written.insert(upper(old[0].name));
+        m_values.insert(to_upper(old[0].name) + L"\n" + to_upper(e.value));
+        m_written.insert(to_upper(old[0].name));
       }
     }
     for (const index_entry& e : entries) {
@@ -55,14 +50,14 @@ class made_by_the_run {
     }
     for (const index_entry& e : entries) {
       if (e.kind == change_kind::delete_key && m_files.count(e.saved)) {
-        m_key_files[upper(long_key_name(e.where))] = e.saved;
+        m_key_files[to_upper(long_key_name(e.where))] = e.saved;
       }
     }
   }
 
   // Whether the key `where` (as a change names it) is one of them.
   bool made(const std::wstring& where) const {
-    const std::wstring name = upper(long_key_name(where));
+    const std::wstring name = to_upper(long_key_name(where));
     const auto file = m_key_files.find(name);
     return file != m_key_files.end() && made(m_files.at(file->second), name);
   }
@@ -72,11 +67,11 @@ class made_by_the_run {
     const reg_key* key = find_reg_key(keys, name);
     if (key == nullptr) return false;
     for (const reg_value& v : key->values) {
-      if (!m_values.count(name + L"\n" + upper(v.name))) return false;
+      if (!m_values.count(name + L"\n" + to_upper(v.name))) return false;
     }
     int children = 0;
     for (const reg_key& child : keys) {
-      const std::wstring child_name = upper(child.name);
+      const std::wstring child_name = to_upper(child.name);
       if (child_name.size() <= name.size() + 1 || child_name.compare(0, name.size(), name) != 0 ||
           child_name[name.size()] != L'\\' ||
           child_name.find(L'\\', name.size() + 1) != std::wstring::npos) {

@@ -2,13 +2,14 @@
 
 #include <algorithm>
 
+#include "replay/unicode/unicode.h"
+
 namespace replay {
 namespace {
 
-std::wstring upper(std::wstring text) {
-  if (!text.empty()) {
-    CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
-  }
+// Upper case without trailing separators: "C:\A\" and "c:\a" name the same folder.
+std::wstring upper(const std::wstring& name) {
+  std::wstring text = to_upper(name);
   while (text.size() > 1 && text.back() == L'\\') text.pop_back();
   return text;
 }

@@ -98,4 +98,9 @@ std::wstring to_wide(const std::string& text, int codepage) {
   return std::wstring(buffer.data(), written);
 }
 
+std::wstring to_upper(std::wstring text) {
+  if (!text.empty()) CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
 }  // namespace replay

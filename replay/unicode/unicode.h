@@ -24,4 +24,8 @@ std::string to_narrow(const std::wstring& text, int codepage = CP_ACP, bool stri
 // pages that take no flags, such as UTF-8, where the system replaces them).
 std::wstring to_wide(const std::string& text, int codepage = CP_ACP);
 
+// `text` in upper case (CharUpperBuff), the form in which Windows names compare without regard
+// to letter case.
+std::wstring to_upper(std::wstring text);
+
 }  // namespace replay
