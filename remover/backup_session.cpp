@@ -1,8 +1,8 @@
 #include "remover/backup_session.h"
 
+#include "backup/backup_location.h"
+#include "backup/restore.h"
 #include "cleanup/shell_folders.h"
-#include "replay/backup/backup_location.h"
-#include "replay/backup/restore.h"
 #include "replay/change/real_changes.h"
 #include "replay/log/log.h"
 #include "replay/log/log_exception.h"

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "backup/backup_observer.h"
 #include "remover/backup_words.h"
-#include "replay/backup/backup_observer.h"
 
 // The place of backups named by date and time: a folder below the common application-data
 // folder that the pass never removes, "Purgeline backups".

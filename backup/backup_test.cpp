@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "replay/backup/backup_index.h"
-#include "replay/backup/backup_observer.h"
-#include "replay/backup/backup_store.h"
-#include "replay/backup/reg_file.h"
-#include "replay/backup/restore.h"
+#include "backup/backup_index.h"
+#include "backup/backup_observer.h"
+#include "backup/backup_store.h"
+#include "backup/reg_file.h"
+#include "backup/restore.h"
 #include "replay/change/real_changes.h"
 #include "replay/registry2/key.h"
 #include "replay/unique_handle.h"

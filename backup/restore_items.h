@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "replay/backup/backup_index.h"
+#include "backup/backup_index.h"
 
 namespace replay {
 namespace backup {

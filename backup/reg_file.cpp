@@ -1,4 +1,4 @@
-#include "replay/backup/reg_file.h"
+#include "backup/reg_file.h"
 
 #include <cstdio>
 #include <cstring>

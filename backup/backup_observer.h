@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "replay/backup/backup_index.h"
-#include "replay/backup/backup_store.h"
+#include "backup/backup_index.h"
+#include "backup/backup_store.h"
 #include "replay/change/real_changes.h"
 
 namespace replay {

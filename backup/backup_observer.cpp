@@ -1,10 +1,10 @@
-#include "replay/backup/backup_observer.h"
+#include "backup/backup_observer.h"
 
 #include <cstdio>
 
-#include "replay/backup/key_place.h"
-#include "replay/backup/reg_export.h"
-#include "replay/backup/reg_file.h"
+#include "backup/key_place.h"
+#include "backup/reg_export.h"
+#include "backup/reg_file.h"
 #include "replay/log/log.h"
 #include "replay/unicode/unicode.h"
 

@@ -1,6 +1,6 @@
 // Where backups go: a folder only administrators and the system may write, made so when it is
 // missing and trusted only when it is so already.
-#include "replay/backup/backup_location.h"
+#include "backup/backup_location.h"
 
 #include <windows.h>
 
@@ -11,7 +11,7 @@
 
 #include <cstring>
 
-#include "replay/backup/backup_store.h"
+#include "backup/backup_store.h"
 #include "testing/files.h"
 #include "testing/scratch_folder.h"
 

@@ -1,4 +1,4 @@
-#include "replay/backup/backup_store.h"
+#include "backup/backup_store.h"
 
 #include <vector>
 

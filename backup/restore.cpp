@@ -1,4 +1,4 @@
-#include "replay/backup/restore.h"
+#include "backup/restore.h"
 
 #include <windows.h>
 
@@ -6,9 +6,9 @@
 #include <set>
 #include <vector>
 
-#include "replay/backup/backup_store.h"
-#include "replay/backup/reg_file.h"
-#include "replay/backup/restore_items.h"
+#include "backup/backup_store.h"
+#include "backup/reg_file.h"
+#include "backup/restore_items.h"
 #include "replay/log/log.h"
 #include "replay/unicode/unicode.h"
 

@@ -1,4 +1,4 @@
-#include "replay/backup/key_place.h"
+#include "backup/key_place.h"
 
 namespace replay {
 namespace backup {

@@ -1,9 +1,9 @@
 // The restore of keys, values and service registrations.
 #include <windows.h>
 
-#include "replay/backup/key_place.h"
-#include "replay/backup/reg_file.h"
-#include "replay/backup/restore_items.h"
+#include "backup/key_place.h"
+#include "backup/reg_file.h"
+#include "backup/restore_items.h"
 #include "replay/unique_handle.h"
 
 namespace replay {

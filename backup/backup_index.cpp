@@ -1,4 +1,4 @@
-#include "replay/backup/backup_index.h"
+#include "backup/backup_index.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "replay/backup/backup_location.h"
+#include "backup/backup_location.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "replay/backup/backup_store.h"
+#include "backup/backup_store.h"
 #include "replay/unicode/unicode.h"
 #include "replay/unique_handle.h"
 

@@ -4,8 +4,8 @@
 
 #include <cwchar>
 
-#include "replay/backup/backup_store.h"
-#include "replay/backup/restore_items.h"
+#include "backup/backup_store.h"
+#include "backup/restore_items.h"
 #include "replay/file/plain_file.h"
 #include "replay/unique_handle.h"
 

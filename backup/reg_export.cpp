@@ -1,8 +1,8 @@
-#include "replay/backup/reg_export.h"
+#include "backup/reg_export.h"
 
 #include <vector>
 
-#include "replay/backup/key_place.h"
+#include "backup/key_place.h"
 #include "replay/unique_handle.h"
 
 namespace replay {
