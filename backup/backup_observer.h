@@ -1,4 +1,4 @@
-// The backup of a run: set on the real change layer (real_layer().set_observer), it saves what
+// The backup of a run: set on the real change layer the run installs (set_observer), it saves what
 // each change takes away just before the change is made, into a backup folder that a restore
 // (restore.h) reads. A change whose backup cannot be written is refused, so nothing is removed
 // without its backup; the refusal is logged ("   skipped: no backup of ...") and the change's

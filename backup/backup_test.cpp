@@ -135,13 +135,17 @@ TEST(SavedFilePath, KeepsThePathBelowFilesAndRefusesDotDot) {
   }
 }
 
-// The backup set on the real layer for one scope.
+// For one scope, a real layer of its own with the backup on it is the process's layer, as in a
+// run with a backup.
 class observer_scope {
  public:
-  explicit observer_scope(backup_observer& o) { replay::real_layer().set_observer(&o); }
-  ~observer_scope() { replay::real_layer().set_observer(nullptr); }
+  explicit observer_scope(backup_observer& o) : m_installed(m_layer) { m_layer.set_observer(&o); }
   observer_scope(const observer_scope&) = delete;
   observer_scope& operator=(const observer_scope&) = delete;
+
+ private:
+  replay::real_changes m_layer;
+  replay::changes_scope m_installed;
 };
 
 std::string hex(const std::string& bytes) {

@@ -3,7 +3,7 @@
 #include "backup/backup_location.h"
 #include "backup/restore.h"
 #include "cleanup/shell_folders.h"
-#include "replay/change/real_changes.h"
+#include "replay/change/change_layer.h"
 #include "replay/log/log.h"
 #include "replay/log/log_exception.h"
 #include "replay/unicode/unicode.h"
@@ -25,7 +25,20 @@ std::wstring default_backup_place() {
 }
 
 backup_session::~backup_session() {
-  replay::real_layer().set_observer(nullptr);
+  detach();
+}
+
+void backup_session::attach(replay::change_observer& observer) {
+  m_layer.set_observer(&observer);
+  m_previous = &replay::changes();
+  replay::set_changes(&m_layer);
+}
+
+void backup_session::detach() {
+  if (!m_previous) return;
+  replay::set_changes(m_previous);
+  m_previous = nullptr;
+  m_layer.set_observer(nullptr);
 }
 
 bool backup_session::start(const backup_request& request) {
@@ -36,7 +49,7 @@ bool backup_session::start(const backup_request& request) {
                                     : replay::backup::named_folder(replay::to_wide(request.folder));
     m_observer = std::make_unique<replay::backup::backup_observer>(folder);
     if (g_failing_save > 0) m_observer->fail_save(g_failing_save, g_failing_error);
-    replay::real_layer().set_observer(m_observer.get());
+    attach(*m_observer);
     replay::log_write(1, L"Backup folder: " + folder);
     return true;
   } catch (...) {
@@ -50,7 +63,7 @@ bool backup_session::start(const backup_request& request) {
 }
 
 void backup_session::finish() {
-  replay::real_layer().set_observer(nullptr);
+  detach();
   if (!m_observer) return;
   replay::log_info("Backup size: %s bytes in %d items", std::to_string(m_observer->size()).c_str(),
                    m_observer->items());

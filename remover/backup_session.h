@@ -7,11 +7,15 @@
 
 #include "backup/backup_observer.h"
 #include "remover/backup_words.h"
+#include "replay/change/real_changes.h"
 
 // The place of backups named by date and time: a folder below the common application-data
 // folder that the pass never removes, "Purgeline backups".
 std::wstring default_backup_place();
 
+// The backup of a real run. While it is made, the run's changes go through a real layer of the
+// session's own, which it installs as the process's layer and the backup observes; finish() (or
+// the end of the session) puts back the layer that was there before.
 class backup_session {
  public:
   backup_session() = default;
@@ -23,10 +27,17 @@ class backup_session {
   // "Backup folder: %s"; nothing when it asks for none. Returns false when a backup was asked
   // for and cannot be made: the reason is logged, and the pass must not run.
   bool start(const backup_request& request);
-  // Ends the backup: the layer's changes are no longer saved; logs "Backup size: ...".
+  // Ends the backup: the layer before start() is back, changes are no longer saved; logs
+  // "Backup size: ...".
   void finish();
 
  private:
+  // Installs m_layer with `observer` on it; detach() undoes it (nothing when not attached).
+  void attach(replay::change_observer& observer);
+  void detach();
+
+  replay::real_changes m_layer;
+  replay::change_layer* m_previous = nullptr;  // the layer before attach(); null: not attached
   std::unique_ptr<replay::backup::backup_observer> m_observer;
 };
 
