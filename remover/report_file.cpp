@@ -2,6 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
 #include "remover/temp_folder.h"
 #include "replay/file/plain_file.h"
 #include "replay/unicode/unicode.h"
@@ -52,16 +57,24 @@ void add_assumptions(std::string& text, const std::vector<replay::change>& chang
   }
 }
 
+// The order of the summary's lines: what ends and stops first, then what is removed, then what
+// is written, as a real run meets them.
+const replay::change_kind kSummaryOrder[] = {
+    replay::change_kind::end_process,         replay::change_kind::stop_service,
+    replay::change_kind::delete_service,      replay::change_kind::run_program,
+    replay::change_kind::delete_file,         replay::change_kind::remove_folder,
+    replay::change_kind::delete_key,          replay::change_kind::delete_value,
+    replay::change_kind::set_value,           replay::change_kind::write_file,
+    replay::change_kind::schedule_at_restart,
+};
+static_assert(std::size(kSummaryOrder) == replay::change_kind_count, "every kind in the summary");
+
 void add_summary(std::string& text, const std::vector<replay::change>& changes) {
-  int counts[replay::change_kind_count] = {};
-  for (const replay::change& c : changes) {
-    const int index = static_cast<int>(c.kind);
-    if (index >= 0 && index < replay::change_kind_count) ++counts[index];
-  }
   add_line(text, "Summary: " + std::to_string(changes.size()) + " changes");
-  for (int i = 0; i < replay::change_kind_count; ++i) {
-    add_line(text, std::string(replay::change_kind_text(static_cast<replay::change_kind>(i))) +
-                       ": " + std::to_string(counts[i]));
+  for (const replay::change_kind kind : kSummaryOrder) {
+    const auto count = std::count_if(changes.begin(), changes.end(),
+                                     [kind](const replay::change& c) { return c.kind == kind; });
+    add_line(text, std::string(replay::change_kind_text(kind)) + ": " + std::to_string(count));
   }
 }
 

@@ -1,6 +1,6 @@
-// One change of the machine as Purgeline makes it: what is done, where, and the detail. The
-// change layer (change_layer.h) is the only code that makes changes, so a list of these records
-// is exactly what a run did or, in a report-only run, would do.
+// One change of the machine: what is done, where, and the detail. The change layer
+// (change_layer.h) is the only code that makes changes, so a list of these records is exactly
+// what a run did or, in a planned run, would do.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 
 namespace replay {
 
-// What is done. The order is the order of the report's summary.
+// What is done.
 enum class change_kind {
   end_process,          // where: image name; detail: "process id %u"
   stop_service,         // where: service name; detail: "process id %u" of its running process
@@ -51,7 +51,7 @@ struct change {
   std::wstring where;
   registry_view view = registry_view::none;  // keys and values
   std::wstring value;                        // value name of delete_value and set_value
-  std::wstring detail;                       // "3 -> 2", "CVPRO unregistered", "process id 12"
+  std::wstring detail;                       // "3 -> 2", "process id 12"
   DWORD value_type = 0;                      // set_value: REG_DWORD, REG_SZ, ...
   std::string data;                          // set_value: new data; write_file: new content
 

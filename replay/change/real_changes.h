@@ -1,6 +1,7 @@
 // The layer that makes each change on the machine. Two hooks sit in front of every change:
-//   - the backup (change_observer): saves what the change takes away just before it is made;
-//     when it cannot, the change is not made and its error code is returned instead;
+//   - an observer (change_observer), a backup for one: sees the change just before it is made
+//     and may refuse it, and then the change is not made and the observer's error code is
+//     returned instead;
 //   - fault injection for tests: "the N-th change (of a kind) fails with error E" without
 //     touching the machine, to reach failure paths that the test machine cannot produce.
 #pragma once
@@ -44,7 +45,7 @@ class real_changes : public change_layer {
   bool stopped_service(const std::wstring&) const override { return false; }
   bool deleted_service(const std::wstring&) const override { return false; }
 
-  // The backup, or null. Not owned.
+  // The observer, or null. Not owned.
   void set_observer(change_observer* observer) { m_observer = observer; }
 
   // Fault injection: the `nth` change (counted from 1) of `kind` fails with `error`, and is
