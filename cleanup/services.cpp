@@ -108,6 +108,33 @@ class service_stop {
 
 enum class stop_result { stopped, failed, still_running };
 
+bool stop_pending(DWORD state) {
+  return state == SERVICE_STOP_PENDING;
+}
+
+bool not_stopped(DWORD state) {
+  return state != SERVICE_STOPPED;
+}
+
+// Polls the service's status once a second while `waiting(state)` holds, logging `each_poll`
+// (when given) before each wait. stopped: the service stopped; failed: a query failed or the
+// budget ran out (logging `timed_out`); still_running: the state left `waiting` without the
+// service stopping.
+stop_result poll_until_stopped(service_stop& stop, bool (*waiting)(DWORD), const char* each_poll,
+                               const char* timed_out) {
+  while (waiting(stop.state())) {
+    if (each_poll) replay::log_info("%s", each_poll);
+    Sleep(kPollIntervalMs);
+    if (!stop.query()) return stop_result::failed;
+    if (stop.state() == SERVICE_STOPPED) return stop_result::stopped;
+    if (stop.expired()) {
+      replay::log_info("%s", timed_out);
+      return stop_result::failed;
+    }
+  }
+  return stop.state() == SERVICE_STOPPED ? stop_result::stopped : stop_result::still_running;
+}
+
 // Waits while a stop requested earlier is under way. still_running: the service left the
 // stop-pending state without stopping. A report-only run does not wait: it takes the stop under
 // way as done.
@@ -116,32 +143,14 @@ stop_result wait_for_pending_stop(service_stop& stop) {
     replay::log_info("Service stop pending...");
     return stop_result::stopped;
   }
-  while (stop.state() == SERVICE_STOP_PENDING) {
-    replay::log_info("Service stop pending...");
-    Sleep(kPollIntervalMs);
-    if (!stop.query()) return stop_result::failed;
-    if (stop.state() == SERVICE_STOPPED) return stop_result::stopped;
-    if (stop.expired()) {
-      replay::log_info("Service stop timed out.");
-      return stop_result::failed;
-    }
-  }
-  return stop_result::still_running;
+  return poll_until_stopped(stop, stop_pending, "Service stop pending...",
+                            "Service stop timed out.");
 }
 
 // Sends the stop control and waits until the service has stopped.
 stop_result request_stop(service_stop& stop) {
   if (!stop.send_stop()) return stop_result::failed;
-  while (stop.state() != SERVICE_STOPPED) {
-    Sleep(kPollIntervalMs);
-    if (!stop.query()) return stop_result::failed;
-    if (stop.state() == SERVICE_STOPPED) break;
-    if (stop.expired()) {
-      replay::log_info("Wait timed out");
-      return stop_result::failed;
-    }
-  }
-  return stop_result::stopped;
+  return poll_until_stopped(stop, not_stopped, nullptr, "Wait timed out");
 }
 
 // Brings the service to a stop and logs how it got there.
