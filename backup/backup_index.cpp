@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "replay/unicode/line_field.h"
 #include "replay/unicode/unicode.h"
 
 namespace replay {
@@ -10,30 +11,11 @@ namespace backup {
 namespace {
 
 std::string escaped(const std::wstring& text) {
-  std::string out;
-  for (char c : to_narrow(text, CP_UTF8, false)) {
-    if (c == '\t' || c == '\n' || c == '\r' || c == '%') {
-      char code[4];
-      std::snprintf(code, sizeof code, "%%%02X", static_cast<unsigned char>(c));
-      out += code;
-    } else {
-      out += c;
-    }
-  }
-  return out;
+  return escaped_field(to_narrow(text, CP_UTF8, false));
 }
 
 std::wstring unescaped(const std::string& text) {
-  std::string out;
-  for (std::string::size_type i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size()) {
-      out += static_cast<char>(std::strtoul(text.substr(i + 1, 2).c_str(), nullptr, 16));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return to_wide(out, CP_UTF8);
+  return to_wide(unescaped_field(text), CP_UTF8);
 }
 
 std::vector<std::string> fields_of(const std::string& line) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "replay/unicode/line_field.h"
 #include "replay/unique_handle.h"
 #include "testing/text.h"
 
@@ -287,41 +288,12 @@ void record_processes(item_map& items) {
   }
 }
 
-// Control characters (tab and line feed among them) and "%" as "%XX", so that any name fits on
-// one line of the saved form.
-std::string escaped(const std::string& text) {
-  std::string out;
-  char code[4];
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == '%') {
-      std::snprintf(code, sizeof(code), "%%%02X", static_cast<unsigned char>(c));
-      out += code;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-std::string unescaped(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size()) {
-      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 void save_snapshot(const machine_snapshot& snapshot, const std::wstring& path) {
   std::ofstream out(path.c_str(), std::ios::binary);
   for (const auto& item : snapshot.items) {
-    out << escaped(item.first) << '\t' << escaped(item.second) << '\n';
+    out << replay::escaped_field(item.first) << '\t' << replay::escaped_field(item.second) << '\n';
   }
   if (!out.flush()) throw std::runtime_error("machine snapshot: cannot write " + utf8(path));
 }
@@ -334,7 +306,8 @@ machine_snapshot load_snapshot(const std::wstring& path) {
   while (std::getline(in, line)) {
     const size_t tab = line.find('\t');
     if (tab == std::string::npos) throw std::runtime_error("machine snapshot: bad line " + line);
-    snapshot.items[unescaped(line.substr(0, tab))] = unescaped(line.substr(tab + 1));
+    snapshot.items[replay::unescaped_field(line.substr(0, tab))] =
+        replay::unescaped_field(line.substr(tab + 1));
   }
   return snapshot;
 }
