@@ -12,48 +12,18 @@
 #include "msi_cleaner/clean_installer_database.h"
 #include "msi_cleaner/reg_delete_key_ex.h"
 #include "msi_cleaner/wow64_process.h"
-#include "remover/backup_session.h"
-#include "remover/backup_words.h"
 #include "remover/command_line.h"
-#include "remover/report_run.h"
+#include "remover/guarded.h"
 #include "remover/software_registry.h"
 #include "remover/start_menu.h"
-#include "remover/temp_folder.h"
 #include "remover/uninstall_record.h"
-#include "remover/version_line.h"
 #include "replay/change/change_layer.h"
-#include "replay/log/file.h"
 #include "replay/log/log.h"
-#include "replay/log/log_exception.h"
 #include "replay/mutex/hold_point.h"
 #include "replay/unicode/unicode.h"
 #include "toolkit/toolkit31x_remover.h"
 
 namespace {
-
-// The log is optional: a file that cannot be made leaves the run going without one.
-void open_log(const std::string& base_name) {
-  try {
-    replay::log_add_listener(new replay::log::file(base_name));
-  } catch (...) {
-  }
-}
-
-// Runs one step whose failure (a shell folder that cannot be resolved, a folder walk that
-// fails, a log line that cannot be written) must end only that step; the failure is logged under
-// the step's name when the log still can be written. Nothing leaves it, so the pass always runs
-// to its end.
-template <class Step>
-void guarded(const char* where, Step step) {
-  try {
-    step();
-  } catch (...) {
-    try {
-      replay::log_exception(where);
-    } catch (...) {
-    }
-  }
-}
 
 void empty_line() {
   guarded("log", [] { replay::log_info("%s", ""); });
@@ -101,6 +71,8 @@ std::string low_bytes(const std::wstring& text) {
   return narrow;
 }
 
+// An install location the Uninstall entry does not give is the default brand's folder below
+// Program Files: always the default brand, whatever brand the command line names.
 void fall_back_to_default_install_location(product_uninstall_record& record,
                                            const std::string& default_brand) {
   if (!record.install_location.empty()) return;
@@ -108,14 +80,17 @@ void fall_back_to_default_install_location(product_uninstall_record& record,
           [&] { record.install_location = program_files_folder() + default_brand + "\\"; });
 }
 
-void read_and_log_command_line(const std::string& command_line, run_settings& settings) {
-  if (read_command_line(command_line, settings)) {
-    replay::log_info("%s", command_line_log_text(settings).c_str());
-  }
+// The command-line line, when the command line named the names.
+void log_command_line(const pass_settings& settings) {
+  if (settings.names_given) replay::log_info("%s", command_line_log_text(settings.names).c_str());
 }
 
+// A process that is not running is skipped without a log line. A failure ends this step only.
 void end_process_if_running(const std::string& name) {
-  if (is_process_running(name)) close_process(name);
+  const std::string where = "close_process(" + name + ")";
+  guarded(where.c_str(), [&] {
+    if (is_process_running(name)) close_process(name);
+  });
 }
 
 // Takes the product off the Dizavad's list and, when no product uses the Dizavad any more,
@@ -144,7 +119,7 @@ void unregister_and_remove_dizavad(const std::string& brand_name, bool& removed)
   dizavad->remove_toolkit_31x();
   removed = true;
   if (!usable_brand(brand_name)) return;
-  guarded("remove_empty_folder()", [&] {
+  guarded("remove_brand_folder_after_dizavad()", [&] {
     remove_empty_folder_below(program_files_folder(), program_files_folder() + brand_name);
   });
 }
@@ -196,97 +171,44 @@ void clean_installer_database(const std::wstring& upgrade_code, const std::wstri
   }
 }
 
-// In a report-only run that asks for a backup: where a real run would save it. Nothing is saved,
-// as nothing is changed.
-std::string planned_backup_line(const backup_request& backup) {
-  if (backup.what != backup_request::mode::backup) return std::string();
-  std::string place = "'" + backup.folder + "'";
-  if (backup.folder.empty()) {
-    try {
-      place = "a new folder named by date and time below '" +
-              replay::to_narrow(default_backup_place()) + "'";
-    } catch (...) {
-      place = "a new folder named by date and time";
-    }
-  }
-  return "Backup: a real run would save what it changes in " + place +
-         "; a report-only run changes nothing and makes no backup";
-}
-
 }  // namespace
 
-// Every step and every line of the pass is guarded, so that the pass always runs to its end.
-// A leading "/report" makes it a report-only run: every change is only planned, and the
-// report of them is written at the end. A leading "/backup..." saves what the run changes; a
-// "/restore:<folder>" runs nothing but the restore.
-int run_cleanup_pass(const std::string& full_command_line) {
-  backup_request backup;
-  std::string command_line = take_backup_word(full_command_line, backup);
-  const bool report_only = take_report_switch(command_line);
-  if (report_only && backup.what == backup_request::mode::none) {
-    command_line = take_backup_word(command_line, backup);  // "/report /backup ..." as well
-  }
-  const report_run run(report_only);
-  const std::string planned_backup = run.report_only() ? planned_backup_line(backup) : "";
-  run_settings settings;
-  std::string display_name;
-  product_uninstall_record record("Corvane");
+pass_settings prepare_cleanup_pass(const run_settings& names, bool names_given) {
+  pass_settings settings;
+  settings.names = names;
+  settings.names_given = names_given;
   guarded("bind_reg_delete_key_ex()", bind_reg_delete_key_ex);
   guarded("read_display_name()",
-          [&] { display_name = low_bytes(display_name_or_empty("Corvane")); });
-  guarded("open_log()", [] { open_log(log_base_name()); });
-  guarded("version line", [&] { replay::log_info("%s", run.first_log_line().c_str()); });
-  if (!planned_backup.empty())
-    guarded("backup", [&] { replay::log_info("%s", planned_backup.c_str()); });
-  if (backup.what == backup_request::mode::restore && run.report_only()) {
-    guarded("restore", [] {
-      replay::log_info(
-          "ATTENTION: a restore changes the machine: it does not run in a "
-          "report-only run");
-    });
-    guarded("log_shutdown()", replay::log_shutdown);
-    return 1;
-  }
-  if (backup.what == backup_request::mode::restore) {
-    const int code = run_restore(backup.folder);
-    guarded("log_shutdown()", replay::log_shutdown);
-    return code;
-  }
-  backup_session backup_of_run;  // a report-only run changes nothing, so it saves nothing
-  if (!run.report_only() && !backup_of_run.start(backup)) {
-    guarded("log_shutdown()", replay::log_shutdown);
-    return 1;
-  }
+          [&] { settings.start_menu_name = low_bytes(display_name_or_empty("Corvane")); });
+  return settings;
+}
 
-  guarded("search_product_info()", [&] { search_product_info(record); });
-  fall_back_to_default_install_location(record, settings.brand_name);
-  guarded("read_command_line()", [&] { read_and_log_command_line(command_line, settings); });
-  guarded("close_process()", [] { end_process_if_running("RavelinLauncher.exe"); });
-  guarded("close_process()", [] { end_process_if_running("cvagent.exe"); });
-  empty_line();
+void run_cleanup_pass(const pass_settings& settings) {
+  const std::string& brand = settings.names.brand_name;
+  product_uninstall_record record("Corvane");
   bool dizavad_removed = false;
-  guarded("toolkit31x_remover",
-          [&] { unregister_and_remove_dizavad(settings.brand_name, dizavad_removed); });
+  guarded("search_product_info()", [&] { search_product_info(record); });
+  fall_back_to_default_install_location(record, "Ravelins");
+  guarded("log_command_line()", [&] { log_command_line(settings); });
+  end_process_if_running("RavelinLauncher.exe");
+  end_process_if_running("cvagent.exe");
+  empty_line();
+  guarded("toolkit31x_remover", [&] { unregister_and_remove_dizavad(brand, dizavad_removed); });
   empty_line();
   guarded("clean_software_registry()", [] { clean_software_registry(L"Corvane"); });
   guarded("remove_guid_folders_with_client_files()", remove_guid_folders_with_client_files);
   guarded("remove_start_menu_shortcuts()",
-          [&] { remove_start_menu_folders(display_name, "Corvane", settings.brand_name); });
+          [&] { remove_start_menu_folders(settings.start_menu_name, "Corvane", brand); });
   replay::hold_point("folders.start menu removed");
   guarded("remove_application_data_folders()", [] { remove_application_data_folders("Corvane"); });
-  guarded("remove_folder()", [&] { remove_brand_program_folder(settings.brand_name, "Corvane"); });
-  guarded("remove_empty_folder()", [&] { remove_install_location(record.install_location); });
-  guarded("remove_empty_folder()",
-          [&] { remove_emptied_brand_folder(dizavad_removed, settings.brand_name); });
+  guarded("remove_folder()", [&] { remove_brand_program_folder(brand, "Corvane"); });
+  guarded("remove_install_location()", [&] { remove_install_location(record.install_location); });
+  guarded("remove_emptied_brand_folder()",
+          [&] { remove_emptied_brand_folder(dizavad_removed, brand); });
   guarded("rmove_virtual_store()", rmove_virtual_store);
   empty_line();
   guarded("clean_installer_database()", [] {
     clean_installer_database(L"{5D0B7C3E-2A94-4F61-B8E2-91C4A7D3F056}",
                              L"SOFTWARE\\Purgeline journal");
   });
-
-  guarded("backup", [&] { backup_of_run.finish(); });
-  guarded("write_report()", [&] { run.finish(settings, planned_backup); });
-  guarded("log_shutdown()", replay::log_shutdown);
-  return 0;
 }

@@ -1,6 +1,6 @@
 // The whole clean-up pass in-process, on the prefix's machine (no suite installed), with a log
 // that refuses some lines. Changes machine-wide state like Purgeline itself: SERIAL.
-#include "remover/pass.h"
+#include "remover/purgeline_main.h"
 
 #include <windows.h>
 
@@ -44,7 +44,7 @@ TEST(CleanupPassTest, RunsToItsEndWhenLinesBetweenTheStepsCannotBeLogged) {
   replay::log_add_listener(new refusing_capture(&lines, &deleted));
 
   int exit_code = -1;
-  EXPECT_NO_THROW(exit_code = run_cleanup_pass("Acme"));
+  EXPECT_NO_THROW(exit_code = purgeline_main("Acme"));
 
   EXPECT_EQ(0, exit_code);
   EXPECT_EQ(1, deleted) << "the log is shut down at the end of the pass";

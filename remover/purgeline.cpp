@@ -1,8 +1,8 @@
-// Purgeline's entry point: no window, one clean-up pass, then return.
+// Purgeline's entry point: no window, one run, then return.
 #include <windows.h>
 
-#include "remover/pass.h"
+#include "remover/purgeline_main.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
-  return run_cleanup_pass(command_line ? command_line : "");
+  return purgeline_main(command_line ? command_line : "");
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "remover/pass.h"
+#include "remover/purgeline_main.h"
 #include "remover/report_file.h"
 #include "remover/temp_folder.h"
 #include "replay/change/change_layer.h"
@@ -36,7 +36,7 @@ TEST_F(ReportPass, PlansTheDeletionsReportsThemInOrderAndChangesNothing) {
   std::vector<std::string> lines;
   {
     const test_support::captured_log log;
-    EXPECT_EQ(0, run_cleanup_pass("/report Acme Suite Svc.exe"));
+    EXPECT_EQ(0, purgeline_main("/report Acme Suite Svc.exe"));
     lines = log.texts();
   }
   EXPECT_FALSE(replay::changes().planning()) << "the real layer is back after the run";
@@ -68,7 +68,7 @@ TEST_F(ReportPass, ANormalRunIsNotMarkedAndWritesNoReport) {
   std::vector<std::string> lines;
   {
     const test_support::captured_log log;
-    EXPECT_EQ(0, run_cleanup_pass(""));
+    EXPECT_EQ(0, purgeline_main(""));
     lines = log.texts();
   }
   ASSERT_FALSE(lines.empty());
@@ -101,7 +101,7 @@ TEST_F(ReportPass, ABackupIsNamedButNotMadeAndARestoreDoesNotRun) {
     std::vector<std::string> lines;
     {
       const test_support::captured_log log;
-      EXPECT_EQ(c.exit_code, run_cleanup_pass(c.command_line));
+      EXPECT_EQ(c.exit_code, purgeline_main(c.command_line));
       lines = log.texts();
     }
     EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), c.expected_line));

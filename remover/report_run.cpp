@@ -26,8 +26,8 @@ report_run::report_run(bool report_only) : m_started(local_time_text()) {
   if (report_only) m_scope = std::make_unique<replay::changes_scope>(m_plan);
 }
 
-std::string report_run::first_log_line() const {
-  return version_log_text() + (report_only() ? " report-only run: nothing is changed" : "");
+std::string first_log_line(bool report_only) {
+  return version_log_text() + (report_only ? " report-only run: nothing is changed" : "");
 }
 
 void report_run::finish(const run_settings& settings, const std::string& backup) const {

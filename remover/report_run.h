@@ -9,6 +9,10 @@
 #include "replay/change/change_layer.h"
 #include "replay/change/planned_changes.h"
 
+// The log's first line for every mode: the version line, and in a report-only run its mark
+// ("... report-only run: nothing is changed").
+std::string first_log_line(bool report_only);
+
 class report_run {
  public:
   // With `report_only`, every change from here on is only planned, until the object goes.
@@ -16,9 +20,8 @@ class report_run {
 
   bool report_only() const { return m_scope != nullptr; }
 
-  // The log's first line: the version line, and in a report-only run its mark
-  // ("... report-only run: nothing is changed").
-  std::string first_log_line() const;
+  // first_log_line() of this run.
+  std::string first_log_line() const { return ::first_log_line(report_only()); }
 
   // In a report-only run, writes the report of every planned change and logs where it went.
   // `backup` is the line that names where a real run would save its backup (empty: none asked).

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "remover/backup_session.h"
-#include "remover/pass.h"
+#include "remover/purgeline_main.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
 #include "testing/machine_snapshot.h"
@@ -33,14 +33,14 @@ TEST(PurgelineBackupFault, AFailingSaveLeavesEveryItemRemovedWithItsBackupOrNotR
   {
     test_support::captured_log log;
     fail_backup_save_for_tests(8, ERROR_DISK_FULL);
-    EXPECT_EQ(0, run_cleanup_pass(std::string("/backup:") + kBackup));
+    EXPECT_EQ(0, purgeline_main(std::string("/backup:") + kBackup));
     fail_backup_save_for_tests(0, 0);
     EXPECT_TRUE(log.contains("   skipped: no backup of ")) << "no save failed";
   }
   const test_support::machine_snapshot run = test_support::take_machine_snapshot();
   EXPECT_FALSE(e2e::backup_differences(before, run).empty()) << "the pass stopped";
 
-  EXPECT_EQ(0, run_cleanup_pass(std::string("/restore:") + kBackup));
+  EXPECT_EQ(0, purgeline_main(std::string("/restore:") + kBackup));
   for (const test_support::machine_change& c :
        e2e::backup_differences(before, test_support::take_machine_snapshot())) {
     ADD_FAILURE() << "removed without its backup: " << c.text();

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "remover/pass.h"
+#include "remover/purgeline_main.h"
 #include "remover/temp_folder.h"
 #include "replay/change/change_layer.h"
 #include "replay/change/planned_changes.h"
@@ -38,7 +38,7 @@ int planned_position(change_kind kind, const std::wstring& where_end) {
   {
     const test_support::captured_log quiet;
     const replay::changes_scope planning(plan);
-    run_cleanup_pass("");
+    purgeline_main("");
   }
   int position = 0;
   for (const replay::change& c : plan.planned()) {
@@ -62,7 +62,7 @@ class PurgelineFault : public ::testing::Test {
     log = std::make_unique<test_support::captured_log>();
     ASSERT_GT(position, 0) << "the pass plans no change at " << test_support::utf8(where_end);
     replay::real_layer().fail_change(position, error, kind);
-    EXPECT_EQ(0, run_cleanup_pass(""));
+    EXPECT_EQ(0, purgeline_main(""));
     replay::real_layer().fail_change(0, 0);
   }
 
