@@ -133,6 +133,14 @@ bool is_wine_housekeeping(const machine_change& change) {
   for (const char* process : kWineProcesses) {
     if (change.item == process) return true;
   }
+  // The desktop, started when a program first opens a window (a console program's host does),
+  // records its display driver here.
+  static const char* const kDesktopKeys[] = {
+      "key HKLM\\System\\CurrentControlSet\\Control\\Video\\",
+      "value HKLM\\System\\CurrentControlSet\\Control\\Video\\"};
+  for (const char* key : kDesktopKeys) {
+    if (starts_with_ignoring_case(change.item, key)) return true;
+  }
   return false;
 }
 
