@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <vector>
 
 #include "replay/change/change_layer.h"
 #include "replay/log/log.h"
@@ -16,6 +19,8 @@ constexpr std::uint32_t kLaunchFailed = 1;
 // How long a started program may run before it is ended.
 constexpr DWORD kDefaultWaitBound = 120 * 1000;
 DWORD g_wait_bound = kDefaultWaitBound;
+// How long the processes the programs left may take to end.
+DWORD g_left_processes_bound = kDefaultLeftProcessesWaitBound;
 
 const wchar_t* null_if_empty(const std::wstring& text) {
   return text.empty() ? nullptr : text.c_str();
@@ -77,6 +82,50 @@ std::uint32_t assume_exit_code(replay::change c) {
   return assumed;
 }
 
+// When `process` was created, or false when that cannot be read.
+bool creation_time(HANDLE process, ULARGE_INTEGER* time) {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return false;
+  time->LowPart = created.dwLowDateTime;
+  time->HighPart = created.dwHighDateTime;
+  return true;
+}
+
+// The process `id` when it was started by `program`: its snapshot entry names the program as its
+// parent and it began no earlier than the program. Our open handle on the program keeps its id
+// from being given to another process, so no process of another account can pass for one of its
+// children.
+replay::scoped_handle open_if_child(DWORD id, const ULARGE_INTEGER& program_created) {
+  replay::scoped_handle child(
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+  ULARGE_INTEGER created;
+  if (!child || !creation_time(child.get(), &created) ||
+      created.QuadPart < program_created.QuadPart) {
+    return replay::scoped_handle();
+  }
+  return child;
+}
+
+// The processes `program` started that still run. Only its own children: what they started in
+// turn (a desktop the console host opened, say) is not the program's doing.
+std::vector<replay::scoped_handle> processes_started_by(HANDLE program) {
+  std::vector<replay::scoped_handle> children;
+  ULARGE_INTEGER program_created;
+  const DWORD program_id = GetProcessId(program);
+  if (program_id == 0 || !creation_time(program, &program_created)) return children;
+  replay::scoped_snapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return children;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ParentProcessID != program_id || entry.th32ProcessID == program_id) continue;
+    replay::scoped_handle child = open_if_child(entry.th32ProcessID, program_created);
+    if (child) children.push_back(std::move(child));
+  }
+  return children;
+}
+
 std::uint32_t wait_for_exit_code(const replay::scoped_handle& process) {
   const DWORD wait = wait_for_program(process.get());
   if (wait == WAIT_FAILED) {
@@ -95,6 +144,31 @@ std::uint32_t wait_for_exit_code(const replay::scoped_handle& process) {
 
 }  // namespace
 
+void left_processes::keep_children_of(HANDLE program) {
+  for (replay::scoped_handle& child : processes_started_by(program)) {
+    m_processes.push_back(std::move(child));
+  }
+}
+
+void left_processes::wait_for_end() {
+  if (m_processes.empty()) return;
+  replay::log_info("Waiting for %u process(es) the started programs left to end",
+                   static_cast<unsigned>(m_processes.size()));
+  const ULONGLONG deadline = GetTickCount64() + g_left_processes_bound;
+  unsigned still_running = 0;
+  for (const replay::scoped_handle& process : m_processes) {
+    const ULONGLONG now = GetTickCount64();
+    const DWORD rest = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    if (WaitForSingleObject(process.get(), rest) != WAIT_OBJECT_0) ++still_running;
+  }
+  m_processes.clear();
+  if (still_running == 0) return;
+  replay::log_info(
+      "%u process(es) the started programs left still run after %u seconds: they "
+      "are left running",
+      still_running, static_cast<unsigned>((g_left_processes_bound + 999) / 1000));
+}
+
 DWORD wait_for_program(HANDLE process) {
   const DWORD wait = WaitForSingleObject(process, g_wait_bound);
   if (wait != WAIT_TIMEOUT) return wait;
@@ -106,13 +180,14 @@ DWORD wait_for_program(HANDLE process) {
   return WAIT_TIMEOUT;
 }
 
-void set_program_wait_bound(DWORD milliseconds) {
+void set_program_wait_bound(DWORD milliseconds, DWORD left_processes_milliseconds) {
   g_wait_bound = milliseconds;
+  g_left_processes_bound = left_processes_milliseconds;
 }
 
 std::uint32_t launch_and_wait_for_exit_code(const std::wstring& program,
                                             const std::wstring& parameters,
-                                            const std::wstring& folder) {
+                                            const std::wstring& folder, left_processes* left) {
   try {
     replay::log_info(L"launch_and_wait_for_exit_code: \"%ls\" %ls", program.c_str(),
                      parameters.c_str());
@@ -123,7 +198,11 @@ std::uint32_t launch_and_wait_for_exit_code(const std::wstring& program,
     if (replay::changes().planning()) return assume_exit_code(c);
     replay::scoped_handle process;
     if (!start_program(c, parameters, folder, &process)) return kLaunchFailed;
-    return wait_for_exit_code(process);
+    const std::uint32_t exit_code = wait_for_exit_code(process);
+    if (left != nullptr && WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) {
+      left->keep_children_of(process.get());
+    }
+    return exit_code;
   } catch (...) {
     return kLaunchFailed;
   }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "replay/change/planned_changes.h"
 #include "replay/unicode/unicode.h"
 #include "testing/change_recorder.h"
@@ -64,6 +66,66 @@ TEST(LaunchTest, ProgramThatNeverEndsIsEndedAfterTheBound) {
             log.texts());
   // Ended: its image is no longer in use.
   EXPECT_TRUE(eventually([&] { return DeleteFileW(program.c_str()) != FALSE; }));
+}
+
+// The log lines with the number of processes as "N": a program started from a process without a
+// console has a console host besides what it starts itself.
+lines with_counts_as_n(lines texts) {
+  const std::regex count("(^|Waiting for )[0-9]+ process");
+  for (std::string& text : texts) text = std::regex_replace(text, count, "$1N process");
+  return texts;
+}
+
+struct left_process_case {
+  const char* what;
+  DWORD runs_for;     // how long the process the program leaves keeps running, in ms
+  DWORD left_bound;   // how long the wait for it lasts at most, in ms
+  bool folder_free;   // whether the working folder can go after the wait
+  lines after_start;  // the log lines after the launch's own
+};
+
+// A program that ends while a process it started still runs in its working folder (as the
+// console host of a console program started from a windowless one does) leaves that process to
+// the caller, which waits for it, at most the bound, so that the folder can go at once. One that
+// outlasts the bound is left running, and the log says so. Without a wait the folder is in use.
+TEST(LaunchTest, WaitsForTheProcessesTheProgramLeft) {
+  const left_process_case cases[] = {
+      {"on its way out",
+       3000,
+       kDefaultLeftProcessesWaitBound,
+       true,
+       {"exit_code: 0", "Waiting for N process(es) the started programs left to end"}},
+      {"outlasting the bound",
+       600000,
+       1000,
+       false,
+       {"exit_code: 0", "Waiting for N process(es) the started programs left to end",
+        "N process(es) the started programs left still run after 1 seconds: they are left "
+        "running"}},
+  };
+  for (const left_process_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    scratch_folder folder;
+    const std::wstring work = folder.path(L"work");
+    const std::wstring program = folder.place(L"exit_code_helper", L"work", L"service.exe");
+    const std::wstring left_program = folder.place(L"sleeper", L"bin", L"left_by_service.exe");
+    const std::wstring parameters =
+        L"0 --leave \"" + left_program + L"\" " + std::to_wstring(c.runs_for);
+    set_program_wait_bound(120 * 1000, c.left_bound);
+    captured_log log;
+    left_processes left;
+    EXPECT_EQ(0u, launch_and_wait_for_exit_code(program, parameters, work, &left));
+    left.wait_for_end();
+    set_program_wait_bound(120 * 1000);
+    const bool removed = DeleteFileW(program.c_str()) && RemoveDirectoryW(work.c_str());
+    const DWORD error = removed ? 0 : GetLastError();
+    EXPECT_EQ(c.runs_for > c.left_bound, process_running(L"left_by_service.exe"));
+    end_processes(L"left_by_service.exe");
+    EXPECT_EQ(c.folder_free, removed) << "error " << error;
+    lines expected = {launch_line(program, parameters)};
+    expected.insert(expected.end(), c.after_start.begin(), c.after_start.end());
+    EXPECT_EQ(expected, with_counts_as_n(log.texts()));
+  }
 }
 
 TEST(LaunchTest, MissingProgramGivesOne) {

@@ -97,10 +97,14 @@ void toolkit31x_remover::remove_toolkit_31x() {
 void toolkit31x_remover::remove_code() {
   try {
     replay::log_info("**** Let's remove Dizavad 3.1.x Code ****");
-    stop_and_uninstall_suite_service();
+    left_processes left;
+    stop_and_uninstall_suite_service(&left);
     const std::string install_dir = narrow_low_bytes(m_install_dir);
     remove_install_dir_files(install_dir);
     remove_folder_below(program_files_folder(), install_dir + "Languages");
+    // The service program ran in the install folder: what it left (its console host) keeps the
+    // folder in use until it has gone.
+    left.wait_for_end();
     remove_empty_folder_below(program_files_folder(), install_dir);
     replay::log_info("%s", replay::would("Dizavad 3.1.x INSTALLDIR was removed",
                                          "Dizavad 3.1.x INSTALLDIR would be removed"));
@@ -110,12 +114,14 @@ void toolkit31x_remover::remove_code() {
 }
 
 // The service program is asked first; when it fails (or is missing) the remover ends the process
-// and removes the service itself.
-void toolkit31x_remover::stop_and_uninstall_suite_service() {
+// and removes the service itself. The processes the program leaves running are kept in `left`.
+void toolkit31x_remover::stop_and_uninstall_suite_service(left_processes* left) {
   const std::wstring program = m_install_dir + m_suite_service_exe;
   const std::string exe = narrow_low_bytes(m_suite_service_exe);
-  if (launch_and_wait_for_exit_code(program, L"/stop", m_install_dir) != 0) close_process(exe);
-  if (launch_and_wait_for_exit_code(program, L"/uninstall", m_install_dir) != 0) {
+  if (launch_and_wait_for_exit_code(program, L"/stop", m_install_dir, left) != 0) {
+    close_process(exe);
+  }
+  if (launch_and_wait_for_exit_code(program, L"/uninstall", m_install_dir, left) != 0) {
     remove_service(narrow_low_bytes(m_suite_service_name), exe, true);
   }
 }

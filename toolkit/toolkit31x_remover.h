@@ -7,6 +7,8 @@
 
 #include "toolkit/toolkit_remover.h"
 
+class left_processes;
+
 class toolkit31x_remover : public toolkit_remover {
  public:
   // Computes the install folder from program_files_folder(); throws replay::exception when the
@@ -49,6 +51,6 @@ class toolkit31x_remover : public toolkit_remover {
   void remove_code();
   void remove_data();
   void remove_registry_components();
-  void stop_and_uninstall_suite_service();
+  void stop_and_uninstall_suite_service(left_processes* left);
   void remove_install_dir_files(const std::string& install_dir);
 };

@@ -1,8 +1,12 @@
 // Test helper for program launches: ends with the exit code given as its first argument, after
 // checking how it was started.
-//   exit_code_helper CODE [--hidden] [--folder DIR]
+//   exit_code_helper CODE [--hidden] [--folder DIR] [--leave PROGRAM ARGUMENT]
 //     --hidden      it must have been asked to start with a hidden window (else exit code 90)
 //     --folder DIR  its working folder must be DIR, letters folded (else exit code 91)
+//     --leave PROGRAM ARGUMENT
+//                   starts PROGRAM with ARGUMENT in its own working folder and ends without
+//                   waiting for it, as a console program leaves its console host (else exit
+//                   code 92)
 #include <windows.h>
 
 #include <cstdlib>
@@ -30,6 +34,21 @@ bool in_folder(const char* expected) {
                   without_trailing_slash(expected).c_str()) == 0;
 }
 
+// Starts `program` with `argument`, in this program's working folder, and lets it run.
+bool leave_running(const char* program, const char* argument) {
+  std::string command = std::string("\"") + program + "\" " + argument;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(program, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,6 +57,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--hidden") == 0 && !started_hidden()) return 90;
     if (std::strcmp(argv[i], "--folder") == 0 && (i + 1 >= argc || !in_folder(argv[++i]))) {
       return 91;
+    }
+    if (std::strcmp(argv[i], "--leave") == 0) {
+      if (i + 2 >= argc || !leave_running(argv[i + 1], argv[i + 2])) return 92;
+      i += 2;
     }
   }
   return static_cast<int>(std::strtoul(argv[1], nullptr, 10));

@@ -133,6 +133,16 @@ bool is_wine_housekeeping(const machine_change& change) {
   for (const char* process : kWineProcesses) {
     if (change.item == process) return true;
   }
+  // The desktop, started when a program first opens a window (a console program's host does),
+  // records its display driver and has the RPC service started; the service manager counts
+  // each start.
+  static const char* const kDesktopStart[] = {
+      "key HKLM\\System\\CurrentControlSet\\Control\\Video\\",
+      "value HKLM\\System\\CurrentControlSet\\Control\\Video\\",
+      "value HKLM\\System\\CurrentControlSet\\Control\\ServiceCurrent ", "service RpcSs"};
+  for (const char* item : kDesktopStart) {
+    if (starts_with_ignoring_case(change.item, item)) return true;
+  }
   return false;
 }
 
