@@ -31,7 +31,9 @@ scoped_handle open_for_append(const std::string& path) {
 }
 
 // A second handle to the open file that may only append: each write through it goes to the
-// end of the file as one piece, even when another process appends at the same time.
+// end of the file as one piece, even when another process appends at the same time. (Wine
+// appends with a size query and a positioned write, which two processes can race: there only
+// the lock keeps their lines apart.)
 scoped_handle open_to_append_only(HANDLE file) {
   const DWORD access = FILE_APPEND_DATA | SYNCHRONIZE;
   scoped_handle appending(
