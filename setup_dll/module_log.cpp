@@ -14,7 +14,10 @@ module_log::module_log(const std::wstring& folder)
     : m_router(std::make_unique<replay::log::router>()) {
   boost::filesystem::create_directories(boost::filesystem::path(folder));
   const std::string base_name = replay::to_narrow(folder, CP_ACP, true) + "\\Installer";
-  m_router->add(new replay::log::file(base_name), 0);
+  // Deferred actions write as the system, immediate ones as the installing user.
+  m_router->add(new replay::log::file(base_name, replay::log::file::kNoLimit, 0,
+                                      replay::lock_accounts::administrators_and_user),
+                0);
   const std::string prefix = "[" + std::to_string(GetCurrentProcessId()) + "] ";
   replay::log_add_listener(new replay::log::proxy(m_router.get(), prefix));
 }

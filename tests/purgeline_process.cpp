@@ -21,6 +21,11 @@ std::wstring purgeline_program() {
   return test_support::program_folder() + L"Purgeline.exe";
 }
 
+// The same program with its hold points compiled in; the shipped one has none.
+std::wstring purgeline_test_flavour() {
+  return test_support::program_folder() + L"Purgeline_test_flavour.exe";
+}
+
 }  // namespace
 
 std::string program_folder() {
@@ -46,9 +51,9 @@ bool cut_purgeline_at(const std::string& point, unsigned long timeout_ms) {
     ADD_FAILURE() << "the hold event cannot be made: " << GetLastError();
     return false;
   }
-  const test_support::child_process purgeline(purgeline_program(), L"");
+  const test_support::child_process purgeline(purgeline_test_flavour(), L"");
   if (!purgeline.started()) {
-    ADD_FAILURE() << "Purgeline.exe does not start: " << GetLastError();
+    ADD_FAILURE() << "Purgeline_test_flavour.exe does not start: " << GetLastError();
     return false;
   }
   const HANDLE waits[] = {hold.get(), purgeline.handle()};

@@ -21,9 +21,9 @@ std::string log_path();
 // Runs Purgeline.exe with `arguments` to its end; an exit code other than 0 fails the test.
 void run_purgeline(const std::string& arguments = "");
 
-// Starts Purgeline.exe so that it holds at `point` (replay/mutex/hold_point.h), ends it there
-// with TerminateProcess and waits until it is gone. Returns false when the run did not reach the
-// point (it ended first, or took more than `timeout_ms`).
+// Starts Purgeline's test flavour so that it holds at `point` (replay/mutex/hold_point.h), ends it
+// there with TerminateProcess and waits until it is gone. Returns false when the run did not reach
+// the point (it ended first, or took more than `timeout_ms`).
 bool cut_purgeline_at(const std::string& point, unsigned long timeout_ms = 300000);
 
 // The log's texts without time stamp and marker.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "replay/exception/exception.h"
 #include "replay/file/plain_file.h"
 #include "replay/log/generic.h"
 #include "replay/log/rotation.h"
@@ -29,6 +30,27 @@ scoped_handle open_for_append(const std::string& path) {
   return file;
 }
 
+// A second handle to the open file that may only append: each write through it goes to the
+// end of the file as one piece, even when another process appends at the same time. (Wine
+// appends with a size query and a positioned write, which two processes can race: there only
+// the lock keeps their lines apart.)
+scoped_handle open_to_append_only(HANDLE file) {
+  const DWORD access = FILE_APPEND_DATA | SYNCHRONIZE;
+  scoped_handle appending(
+      ReOpenFile(file, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
+  if (!appending) appending.reset(ReOpenFile(file, access, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+  return appending;
+}
+
+// The lock of the log, or none when its name is taken by an object that is not ours.
+std::unique_ptr<real_mutex> make_lock(const std::string& name, lock_accounts accounts) {
+  try {
+    return std::make_unique<real_mutex>(name, accounts);
+  } catch (const exception&) {
+    return nullptr;
+  }
+}
+
 bool is_empty(HANDLE handle) {
   LARGE_INTEGER size;
   return GetFileSizeEx(handle, &size) && size.QuadPart == 0;
@@ -36,24 +58,24 @@ bool is_empty(HANDLE handle) {
 
 }  // namespace
 
-file::file(const std::string& base_name, uint32_t size_limit, uint32_t backup_count)
-    : m_lock(lock_name(base_name)),
+file::file(const std::string& base_name, uint32_t size_limit, uint32_t backup_count,
+           lock_accounts accounts)
+    : m_lock(make_lock(lock_name(base_name), accounts)),
       m_base_name(base_name),
       m_size_limit(size_limit),
       m_backup_count(backup_count),
-      m_file(open_for_append(current_file_name(base_name))) {
-  scope guard(&m_lock);
-  if (is_empty(m_file.get())) write_bytes(kByteOrderMark);
+      m_file(open_for_append(current_file_name(base_name))),
+      m_appending(open_to_append_only(m_file.get())) {
+  scope guard(m_lock.get());
+  if (is_empty(m_file.get())) append(kByteOrderMark);
 }
 
 file::~file() = default;
 
 void file::write(int /*level*/, const std::string& header, const std::string& text) {
-  scope guard(&m_lock);
-  rotate_if_full();
-  // Another process may have appended since our last write.
-  SetFilePointer(m_file.get(), 0, nullptr, FILE_END);
-  write_bytes(header + text + "\r\n");
+  scope guard(m_lock.get());
+  if (guard.held()) rotate_if_full();
+  append(header + text + "\r\n");
 }
 
 std::string file::lock_name(const std::string& base_name) {
@@ -69,13 +91,19 @@ void file::rotate_if_full() {
   if (m_backup_count > 0) copy_to_backup(m_file.get(), m_base_name, m_backup_count);
   SetFilePointer(m_file.get(), 0, nullptr, FILE_BEGIN);
   SetEndOfFile(m_file.get());
-  write_bytes(kByteOrderMark);
+  append(kByteOrderMark);
 }
 
 // Write errors are not reported: the log has nowhere to report them.
-void file::write_bytes(const std::string& bytes) {
+void file::append(const std::string& bytes) {
+  HANDLE target = m_appending.get();
+  if (!m_appending) {
+    // Another process may have appended since our last write.
+    target = m_file.get();
+    SetFilePointer(target, 0, nullptr, FILE_END);
+  }
   DWORD written = 0;
-  WriteFile(m_file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  WriteFile(target, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace log

@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "replay/log/generic.h"
 #include "replay/log/log.h"
 #include "replay/log/rotation.h"
+#include "replay/mutex/real_mutex.h"
 #include "replay/unique_handle.h"
 #include "testing/files.h"
 #include "testing/scratch_folder.h"
@@ -83,6 +85,42 @@ TEST_F(FileTest, TwoListenersOnOneFileAppendInTurn) {
   second.write(1, "", "b");
   first.write(1, "", "c");
   EXPECT_EQ(kBom + "a\r\nb\r\nc\r\n", read_file(current()));
+}
+
+// Another process that holds the log's lock, or took its name first with an object of its
+// own, delays the log by the lock's patience at most; every line is still written, whole and
+// in order.
+TEST_F(FileTest, LinesAreWrittenWhileAnotherHoldsTheLock) {
+  const std::string name = "Global\\" + log::file::lock_name(base());
+  const scoped_handle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  const scoped_handle held(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  std::thread holder([&] {
+    real_mutex lock(log::file::lock_name(base()));
+    lock.lock();
+    SetEvent(held.get());
+    WaitForSingleObject(release.get(), INFINITE);
+    lock.unlock();
+  });
+  WaitForSingleObject(held.get(), INFINITE);
+  {
+    log::file listener(base());
+    for (const char* text : {"a", "b", "c"}) listener.write(1, "H ", text);
+  }
+  SetEvent(release.get());
+  holder.join();
+  EXPECT_EQ(kBom + "H a\r\nH b\r\nH c\r\n", read_file(current())) << name;
+}
+
+TEST_F(FileTest, LinesAreWrittenWhenTheLockNameIsTakenByAnother) {
+  const std::string name = "Global\\" + log::file::lock_name(base());
+  const scoped_handle event(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
+  ASSERT_TRUE(event.is_valid());
+  {
+    log::file listener(base());
+    listener.write(1, "H ", "a");
+    listener.write(1, "H ", "b");
+  }
+  EXPECT_EQ(kBom + "H a\r\nH b\r\n", read_file(current()));
 }
 
 TEST_F(FileTest, FileThatCannotBeCreatedThrowsLogGeneric) {

@@ -17,6 +17,8 @@ std::string hold_point_event_name(const char* point) {
   return std::string("Local\\hold point ") + point;
 }
 
+inline namespace test_flavour {
+
 void hold_point(const char* point) {
   const std::string name = hold_point_event_name(point);
   {
@@ -28,5 +30,7 @@ void hold_point(const char* point) {
   // ended), the work goes on.
   while (open_hold_event(name)) Sleep(50);
 }
+
+}  // namespace test_flavour
 
 }  // namespace replay

@@ -17,13 +17,14 @@ class counting_lock : public scope_semantics {
   bool lock() override {
     if (m_throw_on_lock) throw std::runtime_error("lock failed");
     ++m_locks;
-    return true;
+    return m_had;
   }
   void unlock() override { ++m_unlocks; }
 
   int m_locks = 0;
   int m_unlocks = 0;
   bool m_throw_on_lock = false;
+  bool m_had = true;
 };
 
 TEST(MutexTest, ReentrantForTheOwningThread) {
@@ -82,6 +83,18 @@ TEST(ScopeTest, LockAgainRelocksTheTarget) {
     EXPECT_EQ(2, target.m_locks);
   }
   EXPECT_EQ(1, target.m_unlocks);
+}
+
+// A lock that reports it was not had (a bounded wait ran out) is not released.
+TEST(ScopeTest, LockNotHadIsNotReleased) {
+  counting_lock target;
+  target.m_had = false;
+  {
+    scope guard(&target);
+    EXPECT_FALSE(guard.held());
+  }
+  EXPECT_EQ(1, target.m_locks);
+  EXPECT_EQ(0, target.m_unlocks);
 }
 
 TEST(ScopeTest, NullTargetDoesNothing) {

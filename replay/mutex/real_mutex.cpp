@@ -7,6 +7,8 @@
 namespace replay {
 namespace {
 
+constexpr DWORD kAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL;
+
 unsigned system_major_version() {
   OSVERSIONINFOA info = {};
   info.dwOSVersionInfoSize = sizeof(info);
@@ -14,15 +16,33 @@ unsigned system_major_version() {
   return info.dwMajorVersion;
 }
 
-HANDLE create_or_open(const std::string& name) {
-  // A present but null DACL: every account may wait on and release the mutex.
-  SECURITY_DESCRIPTOR descriptor;
-  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-  SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
-  HANDLE handle = CreateMutexA(&attributes, FALSE, name.c_str());
-  if (handle == nullptr) {
-    handle = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
+[[noreturn]] void throw_open_failure(DWORD error) {
+  throw exception("OpenMutex returned 0x%08x", static_cast<unsigned>(error));
+}
+
+// Creates the mutex with the accounts' DACL, owned by the administrators; where the token may
+// not give that owner, with its default one. An object of that name that exists already is
+// opened instead (ERROR_ALREADY_EXISTS). An object of another type, or one that keeps us out,
+// fails here.
+scoped_handle create_or_open(const std::string& name, lock_security& security, DWORD& error) {
+  SetLastError(ERROR_SUCCESS);
+  scoped_handle handle(CreateMutexExA(security.attributes(true), name.c_str(), 0, kAccess));
+  error = GetLastError();
+  if (!handle && error == ERROR_INVALID_OWNER) {
+    SetLastError(ERROR_SUCCESS);
+    handle.reset(CreateMutexExA(security.attributes(false), name.c_str(), 0, kAccess));
+    error = GetLastError();
+  }
+  return handle;
+}
+
+scoped_handle make_mutex(const std::string& name, lock_accounts accounts) {
+  lock_security security(accounts);
+  DWORD error = ERROR_SUCCESS;
+  scoped_handle handle = create_or_open(name, security, error);
+  if (!handle) throw_open_failure(error);
+  if (error == ERROR_ALREADY_EXISTS && !security.trusts(handle.get())) {
+    throw exception("the lock %s belongs to another account", name.c_str());
   }
   return handle;
 }
@@ -35,17 +55,16 @@ std::string real_mutex::kernel_name(const std::string& name, unsigned major_vers
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-real_mutex::real_mutex(const std::string& name)
-    : m_handle(create_or_open(kernel_name(name, system_major_version()))) {
-  if (!m_handle.is_valid())
-    throw exception("OpenMutex returned 0x%08x", static_cast<unsigned>(GetLastError()));
-}
+real_mutex::real_mutex(const std::string& name, lock_accounts accounts, unsigned long patience)
+    : m_handle(make_mutex(kernel_name(name, system_major_version()), accounts)),
+      m_patience(patience) {}
 
 real_mutex::~real_mutex() = default;
 
 bool real_mutex::lock() {
-  switch (WaitForSingleObject(m_handle.get(), INFINITE)) {
+  switch (WaitForSingleObject(m_handle.get(), m_patience)) {
     case WAIT_TIMEOUT:
+      m_patience = 0;
       return false;
     case WAIT_FAILED:
       throw exception("WaitForSingleObject returned 0x%08x", static_cast<unsigned>(GetLastError()));

@@ -3,7 +3,7 @@
 namespace replay {
 
 scope::scope(scope_semantics* target) : m_target(target) {
-  if (m_target != nullptr) m_target->lock();
+  if (m_target != nullptr && !m_target->lock()) m_target = nullptr;
 }
 
 scope::~scope() {
