@@ -79,10 +79,38 @@ bool find(const open_folder& folder, const std::wstring& name, nt_file::listed_e
   return false;
 }
 
-// Whether the handle, showing `seen`, holds the entry as listed in `folder`.
+// The name of `entry` listed in `folder`, as the system names a handle opened on it there.
+std::wstring name_below(const open_folder& folder, const nt_file::listed_entry& entry) {
+  const bool root = !folder.name.empty() && is_separator(folder.name.back());
+  return folder.name + (root ? L"" : L"\\") + entry.name;
+}
+
+// Whether the handle, showing `seen`, holds the entry as listed in `folder`: the same file, and
+// reached in that folder, not through a link the system followed (see the header).
 bool is_listed_entry(const open_folder& folder, const nt_file::listed_entry& entry,
-                     const nt_file::identity& seen) {
-  return seen.volume == folder.volume && seen.file_index == static_cast<ULONGLONG>(entry.file_id);
+                     const nt_file::place& seen) {
+  return seen.file_index == static_cast<ULONGLONG>(entry.file_id) &&
+         same_name(seen.name, name_below(folder, entry));
+}
+
+// open_listed, with what the handle showed in `seen`.
+replay::scoped_handle open_proven(const open_folder& folder, const nt_file::listed_entry& entry,
+                                  nt_file::open_as kind, nt_file::place* seen) {
+  const std::wstring path = folder.path + L"\\" + entry.name;
+  if (open_hook()) open_hook()(path);
+  replay::scoped_handle handle;
+  const DWORD code = nt_file::open_below(folder.handle.get(), entry.name, kind, &handle);
+  if (code != 0) nt_file::fail("boost::filesystem::remove", path, code);
+  if (!nt_file::read_place(handle.get(), seen)) refuse_changed(path);
+  const bool shows_link = (seen->attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  // Where the system resolves a link opened as such (Wine's view of Unix symbolic links), the
+  // handle is the target's: deleting through it would hit the target.
+  if (kind == nt_file::open_as::link && !shows_link) {
+    nt_file::fail("boost::filesystem::remove", path, ERROR_NOT_A_REPARSE_POINT);
+  }
+  if (kind != nt_file::open_as::link && shows_link) refuse_link(path);
+  if (!is_listed_entry(folder, entry, *seen)) refuse_changed(path);
+  return handle;
 }
 
 }  // namespace
@@ -107,29 +135,17 @@ bool is_link(const nt_file::listed_entry& entry) {
 
 replay::scoped_handle open_listed(const open_folder& folder, const nt_file::listed_entry& entry,
                                   nt_file::open_as kind) {
-  const std::wstring path = folder.path + L"\\" + entry.name;
-  if (open_hook()) open_hook()(path);
-  replay::scoped_handle handle;
-  const DWORD code = nt_file::open_below(folder.handle.get(), entry.name, kind, &handle);
-  if (code != 0) nt_file::fail("boost::filesystem::remove", path, code);
-  nt_file::identity seen;
-  if (!nt_file::read_identity(handle.get(), &seen)) refuse_changed(path);
-  const bool shows_link = (seen.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  // Where the system resolves a link opened as such (Wine's view of Unix symbolic links), the
-  // handle is the target's: deleting through it would hit the target.
-  if (kind == nt_file::open_as::link && !shows_link) {
-    nt_file::fail("boost::filesystem::remove", path, ERROR_NOT_A_REPARSE_POINT);
-  }
-  if (kind != nt_file::open_as::link && shows_link) refuse_link(path);
-  if (!is_listed_entry(folder, entry, seen)) refuse_changed(path);
-  return handle;
+  nt_file::place seen;
+  return open_proven(folder, entry, kind, &seen);
 }
 
-open_folder open_listed_folder(const open_folder& folder, const nt_file::listed_entry& entry) {
+open_folder open_listed_folder(const open_folder& folder, const nt_file::listed_entry& entry,
+                               nt_file::open_as kind) {
   open_folder opened;
+  nt_file::place seen;
   opened.path = folder.path + L"\\" + entry.name;
-  opened.handle = open_listed(folder, entry, nt_file::open_as::walk);
-  opened.volume = folder.volume;
+  opened.handle = open_proven(folder, entry, kind, &seen);
+  opened.name = std::move(seen.name);
   return opened;
 }
 
@@ -148,11 +164,11 @@ bool open_shell_folder(const std::wstring& path, open_folder* folder) {
   if (planned_away(folder->path)) return false;
   folder->handle = nt_file::open_trusted_folder(folder->path);
   if (!folder->handle) return false;
-  nt_file::identity seen;
-  if (!nt_file::read_identity(folder->handle.get(), &seen)) {
+  nt_file::place seen;
+  if (!nt_file::read_place(folder->handle.get(), &seen)) {
     nt_file::fail("boost::filesystem::status", folder->path, GetLastError());
   }
-  folder->volume = seen.volume;
+  folder->name = std::move(seen.name);
   return true;
 }
 

@@ -4,6 +4,13 @@
 // index, no reparse point). A link on the way is refused and named in the log; so is an entry
 // that changed between the listing and the opening (swapped for a link, for example). Users can
 // create folders below the shell folders, so only the shell folder itself is opened by name.
+//
+// The proof asks one query per entry, not the volume: an entry is opened by its listed name
+// relative to its folder's handle without following a reparse point, so it can lie on another
+// volume only where the system follows a link all the same (Wine follows a Unix symbolic link,
+// and the handle is then the target's). The name the system gives the handle shows such a
+// detour: the entry must be named as its folder plus its listed name, and bear the listed file
+// index. Being where its folder is, it is on its folder's volume.
 #pragma once
 
 #include <windows.h>
@@ -29,7 +36,7 @@ class link_refused : public boost::filesystem::filesystem_error {
 struct open_folder {
   replay::scoped_handle handle;
   std::wstring path;  // without trailing separator; for messages and logs
-  ULONGLONG volume = 0;
+  std::wstring name;  // the handle's name on its volume (nt_file::place), for the proofs
 };
 
 // An entry found in its parent's listing, with the parent held open.
@@ -57,8 +64,10 @@ bool is_link(const nt_file::listed_entry& entry);
 // link_refused when it is not, boost::filesystem::filesystem_error when it cannot be opened.
 replay::scoped_handle open_listed(const open_folder& folder, const nt_file::listed_entry& entry,
                                   nt_file::open_as kind);
-// The same for a folder, held for a walk below it.
-open_folder open_listed_folder(const open_folder& folder, const nt_file::listed_entry& entry);
+// The same for a folder, held for a walk below it: opened as `kind` (open_as::walk, or
+// open_as::folder to delete it through the same handle once it is empty).
+open_folder open_listed_folder(const open_folder& folder, const nt_file::listed_entry& entry,
+                               nt_file::open_as kind = nt_file::open_as::walk);
 
 // Whether, in a report-only run, the planned changes removed `path` (made complete first) or a
 // folder above it. Always false in a real run.

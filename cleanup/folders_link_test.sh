@@ -18,14 +18,19 @@ clean() {
     "$c/cvlink_base" "$c/cvlink_way_target" "$c/cvrace" "$c/cvrace_target" "$c/cvrace_sync" "$common/{cvrace}" "$users/cvrace_user"
 }
 
-# Answers each request "FROM TO" (relative to drive_c) by replacing FROM with a link to TO.
+# Answers each request "FROM TO [move]" (relative to drive_c) by replacing FROM with a link to
+# TO; with "move", FROM is first moved to TO.
 swapper() {
-  local sync="$c/cvrace_sync" from to
+  local sync="$c/cvrace_sync" from to how
   while [ -d "$sync" ]; do
     if [ -f "$sync/request" ]; then
-      read -r from to <"$sync/request"
+      read -r from to how <"$sync/request"
       rm -f "$sync/request"
-      rm -rf "${c:?}/$from"
+      if [ "$how" = move ]; then
+        mv "$c/$from" "$c/$to"
+      else
+        rm -rf "${c:?}/$from"
+      fi
       ln -s "$c/$to" "$c/$from"
       touch "$sync/done"
     fi

@@ -32,10 +32,11 @@ bool ends_with(const std::wstring& text, const std::wstring& end) {
 }
 
 // Has the script replace `from` by a link to `to` (both relative to C:\, with "/") and waits
-// until it has.
-bool swap_for_link(const std::string& from, const std::string& to) {
+// until it has. With `move`, `from` is first moved to `to`: the link then leads to the very
+// entry that was listed, now outside the tree.
+bool swap_for_link(const std::string& from, const std::string& to, bool move) {
   const std::wstring part = std::wstring(kSync) + L"\\request.part";
-  make_file(part, from + " " + to + "\n");
+  make_file(part, from + " " + to + (move ? " move" : "") + "\n");
   if (!MoveFileW(part.c_str(), (std::wstring(kSync) + L"\\request").c_str())) return false;
   const std::wstring done = std::wstring(kSync) + L"\\done";
   for (int waited = 0; waited < 30000; waited += 20) {
@@ -51,6 +52,7 @@ struct swap {
   std::wstring suffix;
   int nth;
   std::string from, to;
+  bool move = false;
 };
 
 // Makes the swaps while it lives; counts those made.
@@ -60,7 +62,7 @@ class swaps_at_open {
     entry_walk::set_open_hook([this](const std::wstring& path) {
       for (std::size_t i = 0; i < swaps_.size(); ++i) {
         if (!ends_with(path, swaps_[i].suffix) || ++seen_[i] != swaps_[i].nth) continue;
-        if (swap_for_link(swaps_[i].from, swaps_[i].to)) ++made_;
+        if (swap_for_link(swaps_[i].from, swaps_[i].to, swaps_[i].move)) ++made_;
       }
     });
   }
@@ -111,6 +113,32 @@ TEST_F(PlantedLinkRaceTest, EntriesSwappedWhileTheTreeIsRemovedAreLeft) {
   EXPECT_FALSE(exists(L"C:\\cvrace\\t\\z"));
   EXPECT_TRUE(log.contains("'C:\\cvrace\\t\\victim_dir' changed while it was being removed"));
   EXPECT_TRUE(log.contains("'C:\\cvrace\\t\\victim_file.txt' changed while it was being removed"));
+}
+
+// A folder and a file of the tree, each moved out of it and replaced by a link to where it went,
+// between the listing and the opening: the link leads to the entry listed (same volume, same
+// file index), but elsewhere. Under Wine, whose handle on such a link is the target's, deleting
+// through it would delete the moved entry; both are left where they went.
+TEST_F(PlantedLinkRaceTest, EntriesMovedOutAndLinkedWhileTheTreeIsRemovedAreLeft) {
+  make_file(L"C:\\cvrace\\m\\a.txt");
+  make_file(L"C:\\cvrace\\m\\moved_dir\\own.txt");
+  make_file(L"C:\\cvrace\\m\\moved_file.txt");
+  captured_log log;
+  {
+    swaps_at_open swaps(
+        {{L"\\m\\moved_dir", 1, "cvrace/m/moved_dir", "cvrace_target/moved_dir", true},
+         {L"\\m\\moved_file.txt", 1, "cvrace/m/moved_file.txt", "cvrace_target/moved_file.txt",
+          true}});
+    EXPECT_THROW(remove_tree(L"C:\\cvrace\\m"), entry_walk::link_refused);
+    EXPECT_EQ(2u, swaps.made());
+  }
+  expect_target_intact();
+  EXPECT_TRUE(exists(L"C:\\cvrace_target\\moved_dir\\own.txt"));
+  EXPECT_TRUE(exists(L"C:\\cvrace_target\\moved_file.txt"));
+  EXPECT_TRUE(is_link(L"C:\\cvrace\\m\\moved_dir"));
+  EXPECT_FALSE(exists(L"C:\\cvrace\\m\\a.txt"));
+  EXPECT_TRUE(log.contains("'C:\\cvrace\\m\\moved_dir' changed while it was being removed"));
+  EXPECT_TRUE(log.contains("'C:\\cvrace\\m\\moved_file.txt' changed while it was being removed"));
 }
 
 // The profile walk checks that the folder exists and is reached without a link, then removes

@@ -5,6 +5,7 @@
 #include <boost/filesystem/exception.hpp>
 #include <boost/filesystem/path.hpp>
 #include <boost/system/error_code.hpp>
+#include <cstddef>
 
 #include "replay/change/change_layer.h"
 
@@ -24,6 +25,10 @@ namespace {
 
 constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006L);
 constexpr NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
+constexpr NTSTATUS kNotImplemented = static_cast<NTSTATUS>(0xC0000002L);
+constexpr NTSTATUS kInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003L);
+constexpr NTSTATUS kInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
+constexpr NTSTATUS kNotSupported = static_cast<NTSTATUS>(0xC00000BBL);
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 ACCESS_MASK access_for(open_as kind) {
@@ -169,10 +174,77 @@ bool read_parts(HANDLE entry, identity* out) {
   return true;
 }
 
+// The fixed part of FILE_ALL_INFORMATION and the longest name the system can give, in bytes.
+constexpr ULONG kAllFixed = offsetof(FILE_ALL_INFORMATION, NameInformation.FileName);
+constexpr ULONG kLongestName = 32767 * sizeof(WCHAR);
+
+// Takes the place from a filled FILE_ALL_INFORMATION of `size` bytes.
+bool take_all(const unsigned char* buffer, ULONG size, place* out) {
+  const auto* all = reinterpret_cast<const FILE_ALL_INFORMATION*>(buffer);
+  const ULONG name_bytes = all->NameInformation.FileNameLength;
+  if (name_bytes > size - kAllFixed || name_bytes > kLongestName) return false;
+  out->attributes = all->BasicInformation.FileAttributes;
+  out->file_index = static_cast<ULONGLONG>(all->InternalInformation.IndexNumber.QuadPart);
+  out->name = text_of(all->NameInformation.FileName, name_bytes);
+  return true;
+}
+
+// The place in one query (FileAllInformation); `unanswered` tells whether the file system does
+// not answer that query at all.
+bool read_all(HANDLE entry, place* out, bool* unanswered) {
+  alignas(LONGLONG) unsigned char first[2048];
+  std::vector<LONGLONG> larger;
+  unsigned char* buffer = first;
+  ULONG size = sizeof(first);
+  for (;;) {
+    IO_STATUS_BLOCK io = {};
+    const NTSTATUS status = NtQueryInformationFile(entry, &io, buffer, size, FileAllInformation);
+    if (status == kBufferOverflow && size < kAllFixed + kLongestName) {
+      larger.resize((kAllFixed + kLongestName) / sizeof(LONGLONG) + 1);
+      buffer = reinterpret_cast<unsigned char*>(larger.data());
+      size = static_cast<ULONG>(larger.size() * sizeof(LONGLONG));
+      continue;
+    }
+    *unanswered = status == kInvalidInfoClass || status == kNotImplemented ||
+                  status == kInvalidParameter || status == kNotSupported;
+    return NT_SUCCESS(status) && take_all(buffer, size, out);
+  }
+}
+
+// The place in three queries, for file systems that do not answer FileAllInformation.
+bool read_place_in_parts(HANDLE entry, place* out) {
+  identity seen;
+  std::vector<LONGLONG> buffer((sizeof(FILE_NAME_INFORMATION) + kLongestName) / sizeof(LONGLONG) +
+                               1);
+  IO_STATUS_BLOCK io = {};
+  FILE_INTERNAL_INFORMATION index = {};
+  FILE_ATTRIBUTE_TAG_INFO tag = {};
+  if (!NT_SUCCESS(
+          NtQueryInformationFile(entry, &io, &index, sizeof(index), FileInternalInformation)) ||
+      !GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof(tag)) ||
+      !NT_SUCCESS(NtQueryInformationFile(entry, &io, buffer.data(),
+                                         static_cast<ULONG>(buffer.size() * sizeof(LONGLONG)),
+                                         FileNameInformation))) {
+    return false;
+  }
+  const auto* name = reinterpret_cast<const FILE_NAME_INFORMATION*>(buffer.data());
+  if (name->FileNameLength > kLongestName) return false;
+  out->attributes = tag.FileAttributes;
+  out->file_index = static_cast<ULONGLONG>(index.IndexNumber.QuadPart);
+  out->name = text_of(name->FileName, name->FileNameLength);
+  return true;
+}
+
 }  // namespace
 
 bool read_identity(HANDLE entry, identity* out) {
   return read_parts(entry, out);
+}
+
+bool read_place(HANDLE entry, place* out) {
+  bool unanswered = false;
+  if (read_all(entry, out, &unanswered)) return true;
+  return unanswered && read_place_in_parts(entry, out);
 }
 
 DWORD delete_on_close(HANDLE entry) {

@@ -1,7 +1,8 @@
 // The native file calls that handle-relative removal rests on: open an entry by name relative
-// to a folder handle without following a link, list a folder through its handle, read an open
-// entry's identity, delete an entry through its own handle. Paths are passed along to name the
-// entry in errors and, in a report-only run, to ask the change layer what was planned away.
+// to a folder handle without following a link, list a folder through its handle, read where an
+// open entry is (or its identity), delete an entry through its own handle. Paths are passed along
+// to name the entry in errors and, in a report-only run, to ask the change layer what was planned
+// away.
 #pragma once
 
 #include <windows.h>
@@ -21,11 +22,20 @@ struct listed_entry {
   LONGLONG file_id = 0;  // the entry's file index on its volume
 };
 
-// What an open handle shows of its entry.
+// What an open handle shows of its entry, with the serial number of its volume.
 struct identity {
   DWORD attributes = 0;
   ULONGLONG volume = 0;
   ULONGLONG file_index = 0;
+};
+
+// What an open handle shows of its entry and of where it is: its path below the root of its
+// volume, as the system names it (a handle opened through a link bears the name of the link's
+// target, "\a\b" for "C:\a\b").
+struct place {
+  DWORD attributes = 0;
+  ULONGLONG file_index = 0;
+  std::wstring name;
 };
 
 // Access wanted on an entry opened below a folder: a folder to walk (list only, no delete
@@ -51,8 +61,14 @@ std::vector<listed_entry> list(HANDLE folder, const std::wstring& path);
 DWORD open_below(HANDLE folder, const std::wstring& name, open_as kind,
                  replay::scoped_handle* entry);
 
-// Reads the identity of the open entry; false when the system cannot tell it.
+// Reads the identity of the open entry; false when the system cannot tell it. Asking the volume
+// is costly (under Wine a request to the mount manager): for an entry opened below a folder
+// already proved, read_place tells as much.
 bool read_identity(HANDLE entry, identity* out);
+
+// Reads the attributes, file index and name of the open entry, in one query where the file
+// system answers it; false when the system cannot tell them.
+bool read_place(HANDLE entry, place* out);
 
 // Marks the open entry for deletion; it goes when its last handle closes. Returns the Windows
 // error (0 on success): a read-only file or a folder that is not empty is refused.

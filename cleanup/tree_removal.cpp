@@ -133,19 +133,43 @@ outcome remove_children(const open_folder& folder) {
   return done;
 }
 
+// A folder of the tree, held for the walk below it and, where the system allowed it, for its
+// own deletion once it is empty (one opening instead of two).
+struct held_folder {
+  open_folder folder;
+  bool deletable = false;
+};
+
+// Opens the listed folder with the right to delete it; where that is refused (a process working
+// in the folder can deny it), only to walk it, as the folder's deletion then opens it again.
+held_folder open_folder_to_remove(const open_folder& parent, const listed_entry& entry) {
+  held_folder held;
+  try {
+    held.folder = entry_walk::open_listed_folder(parent, entry, open_as::folder);
+    held.deletable = true;
+  } catch (const entry_walk::link_refused&) {
+    throw;
+  } catch (const boost::filesystem::filesystem_error&) {
+    held.folder = entry_walk::open_listed_folder(parent, entry, open_as::walk);
+  }
+  return held;
+}
+
 // Deletes a folder whose entries are gone, or left to the restart (`children_deferred`): then
 // the folder, which still holds them, is left to the restart too, after them.
 outcome remove_emptied_folder(const open_folder& parent, const listed_entry& entry,
-                              bool children_deferred) {
-  const replay::scoped_handle handle = entry_walk::open_listed(parent, entry, open_as::folder);
+                              const held_folder& held, bool children_deferred) {
+  replay::scoped_handle reopened;
+  if (!held.deletable) reopened = entry_walk::open_listed(parent, entry, open_as::folder);
+  const HANDLE handle = held.deletable ? held.folder.handle.get() : reopened.get();
   const std::wstring path = path_of(parent, entry);
   if (!children_deferred) {
     const DWORD code = make_removal(replay::change_kind::remove_folder, path,
-                                    [&handle] { return nt_file::delete_on_close(handle.get()); });
+                                    [handle] { return nt_file::delete_on_close(handle); });
     if (code != 0) nt_file::fail("boost::filesystem::remove", path, code);
     return {1, false};
   }
-  deferred_removal::schedule(path, handle.get());
+  deferred_removal::schedule(path, handle);
   replay::log_info(
       replay::would(L"'%s' will be removed at the next restart, after what is in use in it",
                     L"'%s' would be removed at the next restart, after what is in use in it"),
@@ -163,8 +187,9 @@ outcome remove_entry(const open_folder& parent, const listed_entry& entry) {
     return {1, false};
   }
   if (!is_directory(entry)) return remove_file(parent, entry);
-  const outcome children = remove_children(entry_walk::open_listed_folder(parent, entry));
-  const outcome folder = remove_emptied_folder(parent, entry, children.deferred);
+  const held_folder held = open_folder_to_remove(parent, entry);
+  const outcome children = remove_children(held.folder);
+  const outcome folder = remove_emptied_folder(parent, entry, held, children.deferred);
   return {children.removed + folder.removed, folder.deferred};
 }
 
