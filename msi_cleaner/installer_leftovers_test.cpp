@@ -271,6 +271,25 @@ TEST_F(InstallerLeftoversTest, KeepsWhatIsNotThePackagesOwnPlainFile) {
   }
 }
 
+// The names of the cached files and the patch codes survive a cut in the journal; what is read
+// back is checked like anything else read from the machine.
+TEST(InstallerLeftoversJournal, KeepsCachedFilesAndPatchCodesForTheNextRun) {
+  const std::wstring path = L"Software\\CorvaneTest\\LeftoversJournal";
+  pass_journal journal;
+  journal.product_codes = {packed(kProduct)};
+  journal.patch_codes = {packed(kPatch)};
+  journal.cached_files = {L"C:\\windows\\Installer\\4b77.msi"};
+  write_pass_journal(path, journal);
+  test_support::set_string(HKEY_LOCAL_MACHINE, 0, path + L"\\Patch codes", L"not a code", L"");
+  test_support::set_string(HKEY_LOCAL_MACHINE, 0, path + L"\\Cached files", L"relative.msi", L"");
+
+  const pass_journal read = read_pass_journal(path);
+  delete_pass_journal(path);
+  test_support::delete_tree(HKEY_LOCAL_MACHINE, 0, L"Software\\CorvaneTest\\LeftoversJournal");
+  EXPECT_EQ(journal.patch_codes, read.patch_codes);
+  EXPECT_EQ(journal.cached_files, read.cached_files);
+}
+
 TEST(CachedFileName, IsOnePlainPackageNameDirectlyInTheFolder) {
   const std::wstring folder = L"C:\\windows\\Installer";
   const std::vector<std::pair<std::wstring, std::wstring>> cases = {

@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "testing/child_process.h"
+#include "replay/unique_handle.h"
 #include "testing/machine_snapshot.h"
 #include "testing/registry_seed.h"
 #include "testing/text.h"
 #include "tests/purgeline_process.h"
+#include "tests/report_check.h"
+#include "tests/seed/suite_scope.h"
 
 namespace {
 
@@ -41,13 +43,23 @@ std::wstring windows_installer_folder() {
   return std::wstring(buffer, length) + L"\\Installer";
 }
 
+// Runs the prefix's msiexec (found on the search path) with `arguments`; its exit code.
 DWORD msiexec(const std::wstring& arguments) {
-  test_support::child_process installer(L"msiexec.exe", arguments);
-  if (!installer.started()) {
+  std::wstring command = L"msiexec.exe " + arguments;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &started)) {
     ADD_FAILURE() << "msiexec does not start: " << GetLastError();
     return static_cast<DWORD>(-1);
   }
-  return installer.wait_for_exit(600000);
+  const replay::scoped_handle process(started.hProcess);
+  const replay::scoped_handle thread(started.hThread);
+  WaitForSingleObject(process.get(), INFINITE);
+  DWORD exit_code = static_cast<DWORD>(-1);
+  GetExitCodeProcess(process.get(), &exit_code);
+  return exit_code;
 }
 
 DWORD install(const std::wstring& name) {
@@ -100,6 +112,15 @@ TEST(PurgelineMsiLeftovers, TheProductLeavesNothingAndTheOtherProductStays) {
   EXPECT_TRUE(key_exists(kFeatures + kProductPacked));
   EXPECT_TRUE(file_exists(windows_installer_folder() + L"\\" + kProduct));
 
+  // A report-only run changes nothing, and lists exactly what the real run then changes.
+  const test_support::machine_snapshot installed = test_support::take_machine_snapshot();
+  e2e::run_purgeline("/report");
+  for (const test_support::machine_change& change : seed::without_run_noise(
+           test_support::compare(installed, test_support::take_machine_snapshot()))) {
+    ADD_FAILURE() << "a report-only run changed: " << change.text();
+  }
+  const std::vector<e2e::report_line> report = e2e::read_report(e2e::report_path());
+
   e2e::run_purgeline();
   const std::vector<std::string> lines = e2e::log_texts();
   e2e::expect_in_order(
@@ -107,6 +128,9 @@ TEST(PurgelineMsiLeftovers, TheProductLeavesNothingAndTheOtherProductStays) {
               "Icon Folders Removed", "  " + utf8(windows_installer_folder() + L"\\" + kProduct)});
 
   const test_support::machine_snapshot after = test_support::take_machine_snapshot();
+  const e2e::report_mismatch mismatch = e2e::compare_report(
+      report, seed::without_run_noise(test_support::compare(installed, after)), installed);
+  EXPECT_TRUE(mismatch.empty()) << mismatch.text();
   for (const test_support::machine_change& change : test_support::compare(before, after)) {
     if (installer_item(change.item)) ADD_FAILURE() << "left or changed: " << change.text();
   }
