@@ -147,3 +147,24 @@ TEST(PurgelineMsiLeftovers, TheProductLeavesNothingAndTheOtherProductStays) {
 }
 
 }  // namespace
+
+namespace {
+
+// A run cut off once the product's registrations are gone, the name of its cached package with
+// them, leaves the package to the next run, which removes it from the journal's record.
+TEST(PurgelineMsiLeftovers, ARunAfterACutRemovesWhatTheRegistrationsNamed) {
+  ASSERT_EQ(0u, install(L"corvane"));
+  const std::wstring package = local_package(kProductPacked);
+  ASSERT_FALSE(package.empty());
+
+  ASSERT_TRUE(e2e::cut_purgeline_at("installer.component cleaned"));
+  EXPECT_FALSE(key_exists(kUserData + kProductPacked));
+  EXPECT_TRUE(file_exists(package)) << utf8(package);
+
+  e2e::run_purgeline();
+  EXPECT_FALSE(file_exists(package)) << utf8(package);
+  EXPECT_FALSE(key_exists(kFeatures + kProductPacked));
+  EXPECT_FALSE(file_exists(windows_installer_folder() + L"\\" + kProduct));
+}
+
+}  // namespace
