@@ -150,21 +150,26 @@ TEST(PurgelineMsiLeftovers, TheProductLeavesNothingAndTheOtherProductStays) {
 
 namespace {
 
+// A second product of the suite. (The prefix's msiexec does not register a product again once
+// it has been installed there before.)
+const std::wstring kSecondProduct = L"{7C1D2E3F-4A5B-4C6D-8E9F-0A1B2C3D4E52}";
+const std::wstring kSecondPacked = L"F3E2D1C7B5A4D6C4E8F9A0B1C2D3E425";
+
 // A run cut off once the product's registrations are gone, the name of its cached package with
 // them, leaves the package to the next run, which removes it from the journal's record.
 TEST(PurgelineMsiLeftovers, ARunAfterACutRemovesWhatTheRegistrationsNamed) {
-  ASSERT_EQ(0u, install(L"corvane"));
-  const std::wstring package = local_package(kProductPacked);
+  ASSERT_EQ(0u, install(L"corvane2"));
+  const std::wstring package = local_package(kSecondPacked);
   ASSERT_FALSE(package.empty());
 
   ASSERT_TRUE(e2e::cut_purgeline_at("installer.component cleaned"));
-  EXPECT_FALSE(key_exists(kUserData + kProductPacked));
+  EXPECT_FALSE(key_exists(kUserData + kSecondPacked));
   EXPECT_TRUE(file_exists(package)) << utf8(package);
 
   e2e::run_purgeline();
   EXPECT_FALSE(file_exists(package)) << utf8(package);
-  EXPECT_FALSE(key_exists(kFeatures + kProductPacked));
-  EXPECT_FALSE(file_exists(windows_installer_folder() + L"\\" + kProduct));
+  EXPECT_FALSE(key_exists(kFeatures + kSecondPacked));
+  EXPECT_FALSE(file_exists(windows_installer_folder() + L"\\" + kSecondProduct));
 }
 
 }  // namespace
