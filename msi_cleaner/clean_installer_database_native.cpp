@@ -1,5 +1,6 @@
 // The cleaning pass in the process's own registry view, through the registry access layer.
 #include "msi_cleaner/clean_installer_database.h"
+#include "msi_cleaner/installer_leftovers.h"
 #include "msi_cleaner/journal_steps.h"
 #include "msi_cleaner/key_path.h"
 #include "msi_cleaner/packed_guid.h"
@@ -163,6 +164,8 @@ void clean_installer_database_native(installer_cleaner& cleaner, const std::wstr
     for_each_store(cleaner.store_keys, [&](const key_store& s) {
       find_key_files(s, cleaner.product_codes, found_key_files);
     });
+    find_installer_leftovers(native_leftover_stores(cleaner.store_keys), cleaner.product_codes,
+                             cleaner.journal);
     begin_journal(cleaner, found_key_files);
 
     log_removed_section("Upgrade Codes", kRule50);
@@ -175,6 +178,8 @@ void clean_installer_database_native(installer_cleaner& cleaner, const std::wstr
 
     log_removed_section("Component Codes", kRule49);
     for_each_store(cleaner.store_keys, [&](const key_store& s) { clean_components(s, cleaner); });
+    remove_installer_leftovers(native_leftover_stores(cleaner.store_keys), cleaner.product_codes,
+                               cleaner.journal);
     cleaner.store_keys.clear();
 
     log_removed_section("Key Files", kRule49);

@@ -80,8 +80,10 @@ std::vector<std::string> headings_only(bool wow64) {
   std::vector<std::string> lines = {"**** Cleaning Installation Database ****", "",
                                     "Locating Windows Installer Root Stores", kRule50};
   if (wow64) lines.push_back("RegOpenKeyEx HKEY_CLASSES_ROOT\\Installer failed");
-  for (const char* title : {"Upgrade Codes Removed", "Product Codes Removed",
-                            "Component Codes Removed", "Key Files Removed"}) {
+  for (const char* title :
+       {"Upgrade Codes Removed", "Product Codes Removed", "Component Codes Removed",
+        "Feature Codes Removed", "Patch Codes Removed", "Cached Packages Removed",
+        "Icon Folders Removed", "Key Files Removed"}) {
     lines.push_back("");
     lines.push_back(title);
     lines.push_back(std::string(title) == "Upgrade Codes Removed" ? kRule50 : kRule49);
@@ -273,7 +275,9 @@ TEST_F(CleanInstallerDatabaseTest, RemovesTheProductFromEveryStore) {
                                        line(7, kComponent4)};
   if (!wow64_) expected.push_back(line(7, kComponent5));  // its key path fits no 300-char buffer
   expected.insert(expected.end(),
-                  {line(7, kComponent6), line(8, kComponent1), "", "Key Files Removed", kRule49});
+                  {line(7, kComponent6), line(8, kComponent1), "", "Feature Codes Removed", kRule49,
+                   "", "Patch Codes Removed", kRule49, "", "Cached Packages Removed", kRule49, "",
+                   "Icon Folders Removed", kRule49, "", "Key Files Removed", kRule49});
   if (!wow64_) expected.push_back("  " + utf8(kDir) + "five.dll      is decremented to 4");
   expected.insert(expected.end(),
                   {"  " + utf8(kDir) + "one.dll", "  " + utf8(kDir) + "zero.dll", ""});
@@ -401,7 +405,9 @@ TEST_F(CleanInstallerDatabaseTest, Wow64VariantLogsAFailedUpgradeCodeDeletion) {
                                        "Error 5",
                                        line(2, kUpgradeCode)};
   for (const char* title :
-       {"Product Codes Removed", "Component Codes Removed", "Key Files Removed"}) {
+       {"Product Codes Removed", "Component Codes Removed", "Feature Codes Removed",
+        "Patch Codes Removed", "Cached Packages Removed", "Icon Folders Removed",
+        "Key Files Removed"}) {
     expected.insert(expected.end(), {"", title, kRule49});
   }
   expected.push_back("");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "msi_cleaner/clean_installer_database.h"
+#include "msi_cleaner/installer_leftovers.h"
 #include "msi_cleaner/journal_steps.h"
 #include "msi_cleaner/key_path.h"
 #include "msi_cleaner/packed_guid.h"
@@ -170,7 +171,7 @@ void find_key_files(const path_store& store, const name_set& product_codes, name
   }
 }
 
-void find_what_to_remove(installer_cleaner& cleaner) {
+void find_what_to_remove(installer_cleaner& cleaner, reg_delete_key_ex_function remove) {
   cleaner.journal = read_pass_journal(cleaner.journal_key);
   cleaner.product_codes.insert(cleaner.journal.product_codes.begin(),
                                cleaner.journal.product_codes.end());
@@ -179,6 +180,8 @@ void find_what_to_remove(installer_cleaner& cleaner) {
   for (const path_store& store : cleaner.store_paths) {
     find_key_files(store, cleaner.product_codes, found_key_files);
   }
+  find_installer_leftovers(wow64_leftover_stores(cleaner.store_paths, remove),
+                           cleaner.product_codes, cleaner.journal);
   begin_journal(cleaner, found_key_files);
 }
 
@@ -186,7 +189,7 @@ void clean_stores(installer_cleaner& cleaner, reg_delete_key_ex_function remove)
   log_section("Locating Windows Installer Root Stores", kRule50);
   locate_root_stores(cleaner.counter, cleaner.root_paths);
   list_installer_stores(cleaner.counter, cleaner.root_paths, cleaner.store_paths);
-  find_what_to_remove(cleaner);
+  find_what_to_remove(cleaner, remove);
 
   log_removed_section("Upgrade Codes", kRule50);
   for (const path_store& root : cleaner.root_paths) remove_upgrade_codes(root, cleaner, remove);
@@ -196,6 +199,8 @@ void clean_stores(installer_cleaner& cleaner, reg_delete_key_ex_function remove)
 
   log_removed_section("Component Codes", kRule49);
   for (const path_store& store : cleaner.store_paths) clean_components(store, cleaner, remove);
+  remove_installer_leftovers(wow64_leftover_stores(cleaner.store_paths, remove),
+                             cleaner.product_codes, cleaner.journal);
 
   log_removed_section("Key Files", kRule49);
   finish_journal(cleaner);

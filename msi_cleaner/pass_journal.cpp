@@ -11,6 +11,8 @@ namespace {
 
 const wchar_t kProductCodes[] = L"Product codes";
 const wchar_t kKeyFiles[] = L"Key files";
+const wchar_t kPatchCodes[] = L"Patch codes";
+const wchar_t kCachedFiles[] = L"Cached files";
 
 // 32 hexadecimal digits, as Windows Installer names its keys and values.
 bool is_packed_guid(const std::wstring& text) {
@@ -38,6 +40,18 @@ bool is_full_path(const std::wstring& text) {
 void read_product_codes(const key& journal, pass_journal& result) {
   for (const std::wstring& code : journal.open(kProductCodes).value_names()) {
     if (is_packed_guid(code)) result.product_codes.insert(code);
+  }
+}
+
+void read_patch_codes(const key& journal, pass_journal& result) {
+  for (const std::wstring& code : journal.open(kPatchCodes).value_names()) {
+    if (is_packed_guid(code)) result.patch_codes.insert(code);
+  }
+}
+
+void read_cached_files(const key& journal, pass_journal& result) {
+  for (const std::wstring& path : journal.open(kCachedFiles).value_names()) {
+    if (is_full_path(path)) result.cached_files.insert(path);
   }
 }
 
@@ -86,6 +100,8 @@ pass_journal read_pass_journal(const std::wstring& path) {
     const key journal = key(HKEY_LOCAL_MACHINE).open(path);
     read_part([&] { read_product_codes(journal, result); });
     read_part([&] { read_key_files(journal, result); });
+    read_part([&] { read_patch_codes(journal, result); });
+    read_part([&] { read_cached_files(journal, result); });
   } catch (const replay::exception&) {
     // No journal: the last pass ran to its end, or there was none.
   }
@@ -100,6 +116,14 @@ void write_pass_journal(const std::wstring& path, const pass_journal& journal) {
   for (const std::wstring& code : journal.product_codes) product_codes.set_string(code, L"");
   key key_files = root.open(kKeyFiles, true);
   for (const auto& file : journal.key_files) key_files.set_dword(file.first, file.second);
+  if (!journal.patch_codes.empty()) {
+    key patch_codes = root.open(kPatchCodes, true);
+    for (const std::wstring& code : journal.patch_codes) patch_codes.set_string(code, L"");
+  }
+  if (!journal.cached_files.empty()) {
+    key cached_files = root.open(kCachedFiles, true);
+    for (const std::wstring& path : journal.cached_files) cached_files.set_string(path, L"");
+  }
 }
 
 void forget_journal_key_file(const std::wstring& path, const std::wstring& key_file) {

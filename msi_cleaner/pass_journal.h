@@ -24,6 +24,11 @@
 struct pass_journal {
   replay::registry2::name_set product_codes;
   key_file_counters key_files;
+  // What the products leave beside their registrations (installer_leftovers.h): the packed codes
+  // of the patches applied to them, and the full paths their registrations name as the cached
+  // package (.msi) and the cached patches (.msp), read before those registrations go.
+  replay::registry2::name_set patch_codes;
+  replay::registry2::name_set cached_files;
 };
 
 // The journal below HKEY_LOCAL_MACHINE at `path`; empty when there is none or it cannot be read.
