@@ -12,8 +12,9 @@
 #                                       CORVANE_KEEP_PREFIXES=1, for a look after a failure)
 #   prefix.sh run DIR win64|win32 COMMAND...
 #                                       a test on a machine of its own: create, runs COMMAND
-#                                       with WINEPREFIX=DIR, then discard; exits with COMMAND's
-#                                       status. The prefix exists only while its test runs.
+#                                       with WINEPREFIX=DIR and CORVANE_OWN_PREFIX=1, then
+#                                       discard; exits with COMMAND's status. The prefix exists
+#                                       only while its test runs.
 #   prefix.sh sweep ROOT NAME...        discard every prefix below ROOT but those NAMEd (what a
 #                                       test ended by a timeout left)
 # Pristine prefixes are made once with wineboot and kept in $CORVANE_PRISTINE_DIR
@@ -90,7 +91,7 @@ case "${1:-}" in
     dir="$2"
     create "$dir" "$3"
     shift 3
-    WINEPREFIX="$dir" "$@" &
+    WINEPREFIX="$dir" CORVANE_OWN_PREFIX=1 "$@" &
     command=$!
     # A test that times out is ended with TERM: its programs and its copy go with it.
     trap 'kill "$command" 2>/dev/null; wait "$command"; discard "$dir"; exit 143' TERM INT
