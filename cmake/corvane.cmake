@@ -26,21 +26,27 @@ function(corvane_add_library name)
   target_link_libraries(${name} PUBLIC ${A_LIBS})
 endfunction()
 
-# CTest fixture FIXTURE: its setup copies a pristine prefix of KIND to folder DIR below the prefix
-# root, its cleanup ends that prefix's wineserver so that a test run leaves none behind.
-function(corvane_define_prefix fixture kind dir)
-  add_test(NAME ${fixture}_setup
-           COMMAND "${CORVANE_TOOLS}/prefix.sh" create "${CORVANE_PREFIX_ROOT}/${dir}" ${kind})
-  set_tests_properties(${fixture}_setup PROPERTIES FIXTURES_SETUP ${fixture} RUN_SERIAL TRUE)
-  add_test(NAME ${fixture}_cleanup
-           COMMAND "${CORVANE_TOOLS}/prefix.sh" kill "${CORVANE_PREFIX_ROOT}/${dir}")
-  set_tests_properties(${fixture}_cleanup PROPERTIES FIXTURES_CLEANUP ${fixture} RUN_SERIAL TRUE)
-endfunction()
-
-# The shared prefixes: one per kind.
+# The shared prefix of KIND, in folder KIND below the prefix root: a CTest fixture whose setup
+# copies a pristine prefix and starts its Wine session, kept from the first test to the last
+# (its cleanup ends it). A test with a prefix of its own needs no copy made ahead:
+# tools/prefix.sh run makes it when the test starts and deletes it when the test ends, so that
+# copies exist only while their tests run; such tests require the fixture corvane_own_prefixes,
+# whose cleanup removes what a test ended by its timeout left.
+#
+# Every test but the fixtures' own is thus required by a cleanup: CTest orders tests by COST only
+# among tests at the same depth of the fixture graph, and the long tests must start first.
 function(corvane_define_prefixes)
+  add_test(NAME prefix_own_prefixes_cleanup
+           COMMAND "${CORVANE_TOOLS}/prefix.sh" sweep "${CORVANE_PREFIX_ROOT}" ${CORVANE_PREFIX_KINDS})
+  set_tests_properties(prefix_own_prefixes_cleanup PROPERTIES
+                       FIXTURES_CLEANUP corvane_own_prefixes)
   foreach(kind ${CORVANE_PREFIX_KINDS})
-    corvane_define_prefix(prefix_${kind} ${kind} ${kind})
+    set(path "${CORVANE_PREFIX_ROOT}/${kind}")
+    add_test(NAME prefix_${kind}_setup
+             COMMAND "${CORVANE_TOOLS}/prefix.sh" share "${path}" ${kind})
+    add_test(NAME prefix_${kind}_cleanup COMMAND "${CORVANE_TOOLS}/prefix.sh" kill "${path}")
+    set_tests_properties(prefix_${kind}_setup PROPERTIES FIXTURES_SETUP prefix_${kind})
+    set_tests_properties(prefix_${kind}_cleanup PROPERTIES FIXTURES_CLEANUP prefix_${kind})
   endforeach()
 endfunction()
 
@@ -59,8 +65,11 @@ endfunction()
 # corvane_register_test(name COMMAND ... PREFIXES win64 [win32] [SERIAL] [PRIVATE_PREFIX]
 #                       [TIMEOUT s])
 # Adds one CTest test per prefix kind (name_kind). SERIAL marks tests that change machine-wide
-# state (HKLM, services, C:\ProgramData, other processes): they never run beside another test.
-# PRIVATE_PREFIX gives the test a fresh prefix of its own instead of the shared one.
+# state (HKLM, services, C:\ProgramData, other processes): each runs on a machine of its own, a
+# fresh prefix with a Wine session of its own, and so beside other tests without seeing them or
+# being seen. PRIVATE_PREFIX gives any other test a fresh prefix of its own too (a test that must
+# see a machine no other test has touched). Tests in the shared prefix of a kind run side by side
+# in its one session.
 function(corvane_register_test name)
   cmake_parse_arguments(A "SERIAL;PRIVATE_PREFIX" "TIMEOUT" "COMMAND;PREFIXES" ${ARGN})
   if(NOT A_PREFIXES)
@@ -71,27 +80,34 @@ function(corvane_register_test name)
       continue()
     endif()
     set(dir ${kind})
-    set(fixture prefix_${kind})
-    if(A_PRIVATE_PREFIX)
-      # A fresh prefix of the test's own, for a test that must see a machine no other test has
-      # touched (it compares everything a machine-wide scan finds).
+    set(command ${A_COMMAND})
+    if(A_PRIVATE_PREFIX OR A_SERIAL)
       set(dir ${name}_${kind})
-      set(fixture prefix_${name}_${kind})
-      corvane_define_prefix(${fixture} ${kind} ${dir})
+      # The emulator is named here, as CTest adds it only to a command that starts with a target.
+      list(GET command 0 program)
+      if(TARGET ${program})
+        list(POP_FRONT command)
+        list(PREPEND command "${CORVANE_TOOLS}/wine-run" "$<TARGET_FILE:${program}>")
+      endif()
+      list(PREPEND command "${CORVANE_TOOLS}/prefix.sh" run "${CORVANE_PREFIX_ROOT}/${dir}" ${kind})
     endif()
-    add_test(NAME ${name}_${kind} COMMAND ${A_COMMAND})
+    add_test(NAME ${name}_${kind} COMMAND ${command})
     corvane_test_environment(env ${kind} ${dir})
     if(A_SERIAL)
-      # Runs alone, so it can have a Wine session of its own (tools/wine-run).
+      # Every program the test starts from Linux begins and ends a session (tools/wine-run), so
+      # a Wine process that hangs stays inside the test that started it.
       list(APPEND env "CORVANE_OWN_SESSION=1")
-      set_tests_properties(${name}_${kind} PROPERTIES RUN_SERIAL TRUE)
     endif()
-    set_tests_properties(${name}_${kind} PROPERTIES
-      ENVIRONMENT "${env}"
-      FIXTURES_REQUIRED ${fixture}
-      LABELS "${kind}")
+    set_tests_properties(${name}_${kind} PROPERTIES ENVIRONMENT "${env}" LABELS "${kind}")
+    if(A_PRIVATE_PREFIX OR A_SERIAL)
+      set_tests_properties(${name}_${kind} PROPERTIES FIXTURES_REQUIRED corvane_own_prefixes)
+    else()
+      set_tests_properties(${name}_${kind} PROPERTIES FIXTURES_REQUIRED prefix_${kind})
+    endif()
     if(A_TIMEOUT)
-      set_tests_properties(${name}_${kind} PROPERTIES TIMEOUT ${A_TIMEOUT})
+      # The long tests start first (CTest starts the costliest ready test first), so that the
+      # run does not end with a long test started late.
+      set_tests_properties(${name}_${kind} PROPERTIES TIMEOUT ${A_TIMEOUT} COST ${A_TIMEOUT})
     endif()
   endforeach()
 endfunction()

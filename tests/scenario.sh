@@ -7,11 +7,15 @@
 #                               scenario is one Wine session, ended on exit
 #   check DESCRIPTION TEST...   runs TEST; prints "ok: ..." or "FAIL: ..." and remembers a failure
 #   finish                      exits 1 when a check failed, else 0
-# The variables bin (the programs' folder) and c (the prefix's drive C:) are set.
+# The variables bin (the programs' folder) and c (the prefix's drive C:) are set. In a prefix of
+# the test's own (CORVANE_OWN_PREFIX=1, tools/prefix.sh run), fresh and deleted after the test,
+# there is nothing to stop before the seeding nor after the run: each 32-bit program started
+# costs (under qemu), so none is started for that.
 bin="$1"
 c="$WINEPREFIX/drive_c"
 failed=0
 scenario_own_session="${CORVANE_OWN_SESSION:-0}"
+scenario_own_prefix="${CORVANE_OWN_PREFIX:-0}"
 export CORVANE_OWN_SESSION=0
 
 run() { "$CORVANE_SOURCE_DIR/tools/wine-run" "$@"; }
@@ -23,14 +27,14 @@ end_session() {
 
 begin_seeded_scenario() {
   end_session
-  run "$bin/demo_seed.exe" --stop
+  [ "$scenario_own_prefix" = 1 ] || run "$bin/demo_seed.exe" --stop
   run "$bin/demo_seed.exe" || { echo "seeding failed"; exit 1; }
 }
 
 # The seeded processes and services go, then the session; `scenario_cleanup` (if the script
 # defines it) removes what the script planted.
 end_seeded_scenario() {
-  run "$bin/demo_seed.exe" --stop
+  [ "$scenario_own_prefix" = 1 ] || run "$bin/demo_seed.exe" --stop
   declare -F scenario_cleanup >/dev/null && scenario_cleanup
   end_session
 }

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Builds the release drop of Purgeline and Setupmate from this working tree:
 #   bash tools/release.sh [OUTPUT_FOLDER]          (default: build/release)
+#   bash tools/release.sh --from-builds I686_BUILD X86_64_BUILD OUTPUT_FOLDER
+#       makes the drop of binaries already built in those two build folders (of the presets
+#       i686 and x86_64) instead of building afresh: the reproducibility test compares it with
+#       a drop built afresh.
 # writes OUTPUT_FOLDER/corvane-cleanup-<version>/ and a .zip of it, holding Purgeline.exe,
 # Setupmate.dll for x86 and x64, the example package sources, a SHA-256 list and README.txt
 # (what each file is, the DLL's exports and CustomActionData keys, the version and commit).
@@ -15,6 +19,16 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
+i686_build="$root/build/release-i686"
+x86_64_build="$root/build/release-x86_64"
+from_builds=0
+if [ "${1:-}" = --from-builds ]; then
+  [ $# -eq 4 ] || { echo "usage: release.sh --from-builds I686_BUILD X86_64_BUILD OUTPUT" >&2; exit 2; }
+  from_builds=1
+  i686_build="$(realpath -m "$2")"
+  x86_64_build="$(realpath -m "$3")"
+  shift 3
+fi
 out="$(realpath -m "${1:-$root/build/release}")"
 deps="${CORVANE_DEPS_DIR:-$root/.deps}"
 jobs="${CORVANE_JOBS:-$(nproc)}"
@@ -45,7 +59,7 @@ build() {
 
 # The value of a #define of the generated version header of the i686 build.
 header_value() {
-  sed -n "s/^#define $1 \"\(.*\)\"\$/\1/p" "$root/build/release-i686/generated/corvane_version.h"
+  sed -n "s/^#define $1 \"\(.*\)\"\$/\1/p" "$i686_build/generated/corvane_version.h"
 }
 
 # The names a DLL exports, one a line, sorted.
@@ -150,10 +164,16 @@ stamp_and_zip() {
 bash tools/bootstrap.sh >/dev/null || fail "tools/bootstrap.sh failed"
 command -v zip >/dev/null || fail "zip is not installed (tools/bootstrap.sh)"
 
-build i686 Purgeline Setupmate
-build x86_64 Setupmate
+if [ "$from_builds" = 0 ]; then
+  build i686 Purgeline Setupmate
+  build x86_64 Setupmate
+fi
+for file in "$i686_build/bin/Purgeline.exe" "$i686_build/bin/Setupmate.dll" \
+            "$x86_64_build/bin/Setupmate.dll"; do
+  [ -f "$file" ] || fail "$file is not built"
+done
 
-cmp -s build/release-i686/generated/corvane_version.h build/release-x86_64/generated/corvane_version.h \
+cmp -s "$i686_build/generated/corvane_version.h" "$x86_64_build/generated/corvane_version.h" \
   || fail "the x86 and x64 builds saw different versions or commits (did the tree change?)"
 version="$(header_value CORVANE_VERSION_TEXT)"
 commit="$(header_value CORVANE_COMMIT)"
@@ -167,9 +187,9 @@ name="corvane-cleanup-$version"
 drop="$out/$name"
 rm -rf "$drop" "$drop.zip"
 mkdir -p "$drop/x86" "$drop/x64"
-cp build/release-i686/bin/Purgeline.exe "$drop/"
-cp build/release-i686/bin/Setupmate.dll "$drop/x86/"
-cp build/release-x86_64/bin/Setupmate.dll "$drop/x64/"
+cp "$i686_build/bin/Purgeline.exe" "$drop/"
+cp "$i686_build/bin/Setupmate.dll" "$drop/x86/"
+cp "$x86_64_build/bin/Setupmate.dll" "$drop/x64/"
 example_files | while read -r file; do install -D -m 644 "$file" "$drop/$file"; done
 
 # The text lists the exports; each DLL must have exactly those.
