@@ -12,7 +12,7 @@
 //
 //   layered_key components;
 //   if (open_layered(HKEY_LOCAL_MACHINE, path, kWrite64, components) != ERROR_SUCCESS) return;
-//   for (...) if (!removed_subkey(components, name)) ...
+//   for (const std::wstring& name : subkeys(components)) ...   // planned removals left out
 //   delete_layered_key(components, name, [&] { return remove(components.get(), ...); });
 #pragma once
 
