@@ -16,21 +16,16 @@
 #include "replay/mutex/hold_point.h"
 
 using replay::registry2::name_set;
+using replay::registry2::value_entry;
+using replay::registry2::value_range;
 
 namespace {
 
-// Value names of `key` that are packed GUIDs, by index until the enumeration ends. A name that
-// does not fit the buffer, or whose value is planned deleted, is passed over.
+// Value names of `key` that are packed GUIDs, until the listing ends or fails. A value planned
+// deleted is passed over.
 void add_product_codes(const layered_key& key, name_set& product_codes) {
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[kBufferChars];
-    DWORD length = kBufferChars;
-    LONG result =
-        RegEnumValueW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_MORE_DATA) continue;
-    if (result != ERROR_SUCCESS) break;
-    std::wstring value(name, length);
-    if (!pack_guid(value).empty() && !deleted_value(key, value)) product_codes.insert(value);
+  for (const value_entry& value : values(key)) {
+    if (!pack_guid(value.name).empty()) product_codes.insert(value.name);
   }
 }
 
@@ -75,41 +70,26 @@ struct component_values {
   name_set key_files;
 };
 
-// Reads every value of the component by index. A value whose name or data does not fit the
-// buffers counts toward the total and is otherwise left alone, so that no shortened name or path
-// is ever acted on. A value planned deleted does not count.
+// Reads every value of the component, names and data (of up to kBufferChars characters each).
+// A value whose name or data does not fit counts toward the total and is otherwise left alone,
+// so that no shortened name or path is ever acted on. A value planned deleted does not count.
 component_values read_component_values(const layered_key& component,
                                        const name_set& product_codes) {
-  component_values values;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[kBufferChars];
-    DWORD name_length = kBufferChars;
-    wchar_t data[kBufferChars];
-    DWORD data_size = sizeof(data);
-    DWORD type = 0;
-    LONG result = RegEnumValueW(component.get(), index, name, &name_length, nullptr, &type,
-                                reinterpret_cast<BYTE*>(data), &data_size);
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) {
-      values.complete = false;
-      break;
+  component_values found;
+  value_range listing = values(component, kBufferChars * sizeof(wchar_t), kBufferChars - 1);
+  for (const value_entry& value : listing) {
+    ++found.total;
+    if (product_codes.count(value.name) == 0) continue;
+    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
+      const std::wstring text = value.text();
+      if (!text.empty()) found.key_files.insert(key_path_from_data(text));
     }
-    if (result == ERROR_SUCCESS && deleted_value(component, std::wstring(name, name_length))) {
-      continue;
-    }
-    ++values.total;
-    if (result == ERROR_MORE_DATA) continue;
-    std::wstring value(name, name_length);
-    if (product_codes.count(value) == 0) continue;
-    if (type == REG_SZ || type == REG_EXPAND_SZ) {
-      std::wstring text(data, data_size / sizeof(wchar_t));
-      text = text.substr(0, text.find(L'\0'));
-      if (!text.empty()) values.key_files.insert(key_path_from_data(text));
-    }
-    values.to_delete.push_back(value);
-    ++values.matched;
+    found.to_delete.push_back(value.name);
+    ++found.matched;
   }
-  return values;
+  found.total += static_cast<int>(listing.skipped());
+  found.complete = listing.error() == ERROR_SUCCESS;
+  return found;
 }
 
 void clean_component(const layered_key& components, const std::wstring& component, int store_number,

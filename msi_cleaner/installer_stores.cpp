@@ -31,17 +31,10 @@ bool is_installer(const std::wstring& name) {
 bool has_upgrade_codes(HKEY parent, const std::wstring& name) {
   layered_key installer;
   if (open_layered(parent, name, KEY_READ, installer) != ERROR_SUCCESS) return false;
-  for (DWORD index = 0;; ++index) {
-    wchar_t buffer[300];
-    DWORD length = 300;
-    if (RegEnumKeyExW(installer.get(), index, buffer, &length, nullptr, nullptr, nullptr,
-                      nullptr) != ERROR_SUCCESS) {
-      return false;
-    }
-    if (std::wstring(buffer, length) == L"UpgradeCodes") {
-      return !removed_subkey(installer, L"UpgradeCodes");
-    }
+  for (const std::wstring& subkey : subkeys(installer)) {
+    if (subkey == L"UpgradeCodes") return true;
   }
+  return false;
 }
 
 void add_native_root(HKEY scanned, const std::wstring& path, int& counter, key_stores& roots) {

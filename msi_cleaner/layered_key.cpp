@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr DWORD kNameChars = 300;
 constexpr REGSAM kViewBits = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
 
 bool planning() {
@@ -80,26 +79,20 @@ LONG open_layered(const layered_key& parent, const std::wstring& subkey, REGSAM 
   return unless_removed(key);
 }
 
-bool removed_subkey(const layered_key& key, const std::wstring& name) {
-  return planning() && replay::changes().removed_key(key.name + L"\\" + name);
+replay::registry2::subkey_range subkeys(const layered_key& key) {
+  return replay::registry2::subkey_range(key.get(), key.name);
 }
 
-bool deleted_value(const layered_key& key, const std::wstring& name) {
-  return planning() && replay::changes().value_after(key.name, name, nullptr, nullptr) ==
-                           replay::planned_value::deleted;
+replay::registry2::value_range values(const layered_key& key, DWORD data_bytes, DWORD max_chars) {
+  return replay::registry2::value_range(key.get(), key.name, data_bytes, max_chars);
 }
 
 bool first_subkey(const layered_key& key, std::wstring& name) {
-  for (DWORD index = 0;; ++index) {
-    wchar_t buffer[kNameChars];
-    DWORD length = kNameChars;
-    if (RegEnumKeyExW(key.get(), index, buffer, &length, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      return false;
-    }
-    name.assign(buffer, length);
-    if (!removed_subkey(key, name)) return true;
-  }
+  replay::registry2::subkey_range listing = subkeys(key);
+  const auto first = listing.begin();
+  if (first == listing.end()) return false;
+  name = *first;
+  return true;
 }
 
 void announce_layered_tree(const layered_key& parent, const std::wstring& subkey) {

@@ -12,7 +12,7 @@
 //
 //   layered_key components;
 //   if (open_layered(HKEY_LOCAL_MACHINE, path, kWrite64, components) != ERROR_SUCCESS) return;
-//   for (...) if (!removed_subkey(components, name)) ...
+//   for (const std::wstring& name : subkeys(components)) ...   // planned removals left out
 //   delete_layered_key(components, name, [&] { return remove(components.get(), ...); });
 #pragma once
 
@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 
+#include "replay/registry2/enumeration.h"
 #include "replay/unique_handle.h"
 
 struct layered_key {
@@ -41,13 +42,15 @@ LONG open_layered(const layered_key& parent, const std::wstring& subkey, REGSAM 
 // NtQueryKey) and, when it is planned removed, closes it and answers ERROR_FILE_NOT_FOUND.
 LONG check_layered(layered_key& key);
 
-// Whether subkey `name` of `key` is planned removed / value `name` of `key` planned deleted.
-// Always false in a real run.
-bool removed_subkey(const layered_key& key, const std::wstring& name);
-bool deleted_value(const layered_key& key, const std::wstring& name);
+// Its subkeys / values as the registry layer lists them (replay/registry2/enumeration.h): a
+// name that does not fit is skipped, never cut; while planning, what is planned away is not
+// listed. `data_bytes` and `max_chars` as there.
+replay::registry2::subkey_range subkeys(const layered_key& key);
+replay::registry2::value_range values(const layered_key& key, DWORD data_bytes = 0,
+                                      DWORD max_chars = replay::registry2::kMaxValueNameChars);
 
-// The first subkey of `key` (RegEnumKeyExW, 300-character buffer) that is not planned removed;
-// false when there is none or it cannot be read.
+// The first subkey of `key` that is not planned removed; false when there is none or the
+// listing fails.
 bool first_subkey(const layered_key& key, std::wstring& name);
 
 // Tells the change layer that the tree of `subkey` is about to go, key by key, children first:

@@ -19,7 +19,6 @@ namespace {
 constexpr char kUserDataA[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData";
 constexpr wchar_t kUserDataW[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData";
-constexpr DWORD kNameChars = 260;
 constexpr DWORD kValueChars = 300;
 // Returned when a deletion could not be attempted at all.
 constexpr LONG kNotAttempted = -1;
@@ -58,34 +57,23 @@ LONG delete_key(HKEY parent, const std::wstring& subkey, const layered_key& name
                             [&] { return remove(parent, subkey.c_str(), KEY_WOW64_64KEY, 0); });
 }
 
-// Subkey names of `key` by index (RegEnumKeyW) until the call fails; those planned removed are
+// Subkey names of `key`, listed in full before anything is changed; those planned removed are
 // passed over.
 std::vector<std::wstring> subkey_names(const layered_key& key) {
   std::vector<std::wstring> names;
-  wchar_t name[kNameChars];
-  for (DWORD index = 0; RegEnumKeyW(key.get(), index, name, kNameChars) == ERROR_SUCCESS; ++index) {
-    if (!removed_subkey(key, name)) names.emplace_back(name);
-  }
+  for (const std::wstring& name : subkeys(key)) names.push_back(name);
   return names;
 }
 
 // The data of the component's first value (the first not planned deleted) as text; false when
-// it cannot be read whole.
+// it cannot be read whole (its name or data does not fit kValueChars characters).
 bool first_value_text(const layered_key& component, std::wstring& text) {
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[kValueChars];
-    DWORD name_length = kValueChars;
-    wchar_t data[kValueChars];
-    DWORD data_size = sizeof(data);
-    if (RegEnumValueW(component.get(), index, name, &name_length, nullptr, nullptr,
-                      reinterpret_cast<BYTE*>(data), &data_size) != ERROR_SUCCESS) {
-      return false;
-    }
-    if (deleted_value(component, std::wstring(name, name_length))) continue;
-    text.assign(data, data_size / sizeof(wchar_t));
-    text = text.substr(0, text.find(L'\0'));
-    return true;
-  }
+  replay::registry2::value_range listing =
+      values(component, kValueChars * sizeof(wchar_t), kValueChars - 1);
+  const auto first = listing.begin();
+  if (first == listing.end() || listing.skipped() != 0) return false;
+  text = first->text();
+  return true;
 }
 
 void remove_first_subkey(const layered_key& component, bool wow64) {
@@ -164,10 +152,8 @@ void remove_installer_components_by_file(const std::wstring& file_name) {
     layered_key user_data;
     if (!open_user_data(access, user_data)) return;
     const std::wstring lowered = lower_ascii(file_name);
-    wchar_t sid[kNameChars];
-    for (DWORD index = 0; RegEnumKeyW(user_data.get(), index, sid, kNameChars) == ERROR_SUCCESS;
-         ++index) {
-      if (!removed_subkey(user_data, sid)) search_sid(user_data, sid, lowered, access, wow64);
+    for (const std::wstring& sid : subkeys(user_data)) {
+      search_sid(user_data, sid, lowered, access, wow64);
     }
   } catch (...) {
     // Never throws: the remover goes on with its next file.

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "replay/registry2/enumeration.h"
+
 namespace {
 
 // The native registry interface (ntdll), which answers per subkey without opening it.
@@ -49,17 +51,9 @@ bool is_native_handle(HKEY key) {
 
 subkey_listing list_with_win32(HKEY key) {
   subkey_listing listing;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[300];
-    DWORD length = 300;
-    LONG result = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS) {
-      listing.complete = false;
-      break;
-    }
-    listing.names.emplace_back(name, length);
-  }
+  replay::registry2::subkey_range subkeys(key);
+  for (const std::wstring& name : subkeys) listing.names.push_back(name);
+  listing.complete = subkeys.error() == ERROR_SUCCESS && subkeys.skipped() == 0;
   return listing;
 }
 

@@ -20,5 +20,6 @@ struct subkey_listing {
 };
 
 // Lists the inner subkeys of `key`. Predefined root handles and handles the native interface
-// cannot take are listed with RegEnumKeyExW instead; every subkey then counts as inner.
+// cannot take are listed by the registry layer's subkey range instead; every subkey then counts
+// as inner.
 subkey_listing list_inner_subkeys(HKEY key);

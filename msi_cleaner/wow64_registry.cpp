@@ -27,16 +27,7 @@ bool open_below_store(const std::wstring& store_path, const std::wstring& tail, 
 
 std::vector<std::wstring> subkey_names_64(const layered_key& key) {
   std::vector<std::wstring> names;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[kBufferChars];
-    DWORD length = kBufferChars;
-    LONG result =
-        RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_MORE_DATA) continue;
-    if (result != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
-    if (removed_subkey(key, names.back())) names.pop_back();
-  }
+  for (const std::wstring& name : subkeys(key)) names.push_back(name);
   return names;
 }
 

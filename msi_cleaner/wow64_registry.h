@@ -30,8 +30,8 @@ void split_store_path(const std::wstring& path, HKEY& hive, std::wstring& rest);
 bool open_below_store(const std::wstring& store_path, const std::wstring& tail, REGSAM access,
                       layered_key& key);
 
-// Names of the direct subkeys of `key` (RegEnumKeyExW by index until the call fails). A name that
-// does not fit the buffer, and one planned removed, is passed over.
+// Names of the direct subkeys of `key`, listed in full before anything is changed (subkeys(),
+// layered_key.h): until the listing ends or fails; one planned removed is passed over.
 std::vector<std::wstring> subkey_names_64(const layered_key& key);
 
 // Deletes subkey `name` of `parent` with all its subkeys in the 64-bit view, depth first, always

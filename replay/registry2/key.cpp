@@ -15,7 +15,7 @@ namespace registry2 {
 namespace {
 
 constexpr REGSAM kReadWrite = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;  // 0x2001F
-constexpr DWORD kNameBuffer = 260;      // characters, the terminating zero included
+constexpr DWORD kListedChars = 259;     // the longest name subkey_names and value_names take
 constexpr DWORD kExpandBuffer = 32768;  // characters, the most an expansion may give
 constexpr DWORD kNotFound = 0;          // type of a value that does not exist
 
@@ -38,22 +38,28 @@ std::string expected_found(DWORD expected, DWORD found) {
 }
 
 // RegOpenKeyExW asking for read and write, and for reading alone when that is denied.
-LONG open_with_retry(HKEY parent, const std::wstring& path, unique_hkey* result) {
-  LONG code = RegOpenKeyExW(parent, path.c_str(), 0, kReadWrite, result->receive());
+LONG open_with_retry(HKEY parent, const std::wstring& path, REGSAM flags, unique_hkey* result) {
+  LONG code = RegOpenKeyExW(parent, path.c_str(), 0, kReadWrite | flags, result->receive());
   if (code == ERROR_ACCESS_DENIED) {
-    code = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, result->receive());
+    code = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | flags, result->receive());
   }
   if (code != ERROR_SUCCESS) result->release();  // the slot holds no handle after a failure
   return code;
 }
 
-unique_hkey open_handle(HKEY parent) {
+unique_hkey open_handle(HKEY parent, REGSAM flags) {
   unique_hkey result;
-  LONG code = open_with_retry(parent, std::wstring(), &result);
+  LONG code = open_with_retry(parent, std::wstring(), flags, &result);
   if (code != ERROR_SUCCESS) {
     throw key_error("RegOpenKeyEx() failed: handle " + handle_text(parent) + code_text(code));
   }
   return result;
+}
+
+LONG open_exactly(HKEY parent, const std::wstring& path, REGSAM access, unique_hkey* result) {
+  const LONG code = RegOpenKeyExW(parent, path.c_str(), 0, access, result->receive());
+  if (code != ERROR_SUCCESS) result->release();
+  return code;
 }
 
 // Checks a found type against the one a typed read expects; REG_EXPAND_SZ passes for REG_SZ.
@@ -88,21 +94,16 @@ std::wstring expand_environment(const std::wstring& name, const std::wstring& te
   return std::wstring(buffer.data(), length - 1);
 }
 
-// Collects the names `enumerate(index, buffer, length)` hands out until it reports no more.
-template <typename Enumerate>
-name_set list_names(HKEY handle, const char* call, Enumerate enumerate) {
+// The complete set of names a range lists; a name too long for it, or a failed call, fails.
+template <typename Range, typename Name>
+name_set complete_names(HKEY handle, const char* call, Range&& range, Name name_of) {
   name_set names;
-  wchar_t buffer[kNameBuffer];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kNameBuffer;
-    LONG code = enumerate(index, buffer, &length);
-    if (code == ERROR_NO_MORE_ITEMS) return names;
-    if (code != ERROR_SUCCESS) {
-      throw key_error(std::string(call) + " failed: handle " + handle_text(handle) +
-                      code_text(code));
-    }
-    names.emplace(buffer, length);
+  for (const auto& entry : range) names.insert(name_of(entry));
+  const LONG code = range.skipped() != 0 ? ERROR_MORE_DATA : range.error();
+  if (code != ERROR_SUCCESS) {
+    throw key_error(std::string(call) + " failed: handle " + handle_text(handle) + code_text(code));
   }
+  return names;
 }
 
 // Whether a report-only run has planned changes that reads must see.
@@ -149,7 +150,7 @@ bool read_planned(const std::wstring* own, const std::wstring& name, void* data,
   return true;
 }
 
-change key_change(change_kind kind, HKEY handle, const std::wstring& subkey,
+change key_change(change_kind kind, HKEY handle, view v, const std::wstring& subkey,
                   const std::wstring& value) {
   change c;
   c.kind = kind;
@@ -158,16 +159,16 @@ change key_change(change_kind kind, HKEY handle, const std::wstring& subkey,
   } catch (...) {
     c.where = subkey;  // the system cannot name the key: its own name stands for it
   }
-  c.view = own_registry_view();
+  c.view = registry_view_of(view_flags(v));
   c.value = value;
   return c;
 }
 
 }  // namespace
 
-key::key(HKEY root) : m_handle(open_handle(root)) {}
+key::key(HKEY root, view v) : m_handle(open_handle(root, view_flags(v))), m_view(v) {}
 
-key::key(unique_hkey handle) : m_handle(std::move(handle)) {}
+key::key(unique_hkey handle, view v) : m_handle(std::move(handle)), m_view(v) {}
 
 const std::wstring& key::planned_name() const {
   if (m_name.empty()) m_name = key_name(handle());
@@ -175,17 +176,17 @@ const std::wstring& key::planned_name() const {
 }
 
 key key::duplicate() const {
-  return key(open_handle(handle()));
+  return key(open_handle(handle(), view_flags(m_view)), m_view);
 }
 
 key key::open(const std::wstring& path, bool create) const {
   unique_hkey result;
   if (!create) {
-    LONG code = open_with_retry(handle(), path, &result);
+    LONG code = open_with_retry(handle(), path, view_flags(m_view), &result);
     if (code != ERROR_SUCCESS) {
       throw key_error("RegOpenKeyEx() failed: key " + quoted(path) + code_text(code));
     }
-    key opened(std::move(result));
+    key opened(std::move(result), m_view);
     if (planning() && changes().removed_key(opened.planned_name())) {
       throw key_error("RegOpenKeyEx() failed: key " + quoted(path) +
                       code_text(ERROR_FILE_NOT_FOUND));
@@ -193,41 +194,64 @@ key key::open(const std::wstring& path, bool create) const {
     return opened;
   }
   LONG code = RegCreateKeyExW(handle(), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              kReadWrite, nullptr, result.receive(), nullptr);
+                              kReadWrite | view_flags(m_view), nullptr, result.receive(), nullptr);
   if (code != ERROR_SUCCESS) {
     result.release();
     throw key_error("RegCreateKeyEx() failed: key " + quoted(path) + code_text(code));
   }
-  return key(std::move(result));
+  return key(std::move(result), m_view);
+}
+
+std::optional<key> key::try_open(const std::wstring& path, REGSAM access, LONG* code) const {
+  unique_hkey handle;
+  LONG result = open_exactly(this->handle(), path, access | view_flags(m_view), &handle);
+  std::optional<key> opened;
+  if (result == ERROR_SUCCESS) {
+    opened.emplace(key(std::move(handle), m_view));
+    if (planning()) {
+      opened->m_name = path.empty() ? planned_name() : planned_name() + L"\\" + path;
+      if (changes().removed_key(opened->m_name)) {
+        opened.reset();
+        result = ERROR_FILE_NOT_FOUND;
+      }
+    }
+  }
+  if (code != nullptr) *code = result;
+  return opened;
+}
+
+std::optional<key> key::try_open(HKEY root, const std::wstring& path, REGSAM access, view v,
+                                 LONG* code) {
+  unique_hkey handle;
+  LONG result = open_exactly(root, path, access | view_flags(v), &handle);
+  std::optional<key> opened;
+  if (result == ERROR_SUCCESS) {
+    opened.emplace(key(std::move(handle), v));
+    if (planning() && changes().removed_key(opened->planned_name())) {
+      opened.reset();
+      result = ERROR_FILE_NOT_FOUND;
+    }
+  }
+  if (code != nullptr) *code = result;
+  return opened;
+}
+
+subkey_range key::subkeys(DWORD max_chars) const {
+  return subkey_range(handle(), planning() ? planned_name() : std::wstring(), max_chars);
+}
+
+value_range key::values(DWORD data_bytes, DWORD max_chars) const {
+  return value_range(handle(), planning() ? planned_name() : std::wstring(), data_bytes, max_chars);
 }
 
 name_set key::subkey_names() const {
-  HKEY h = handle();
-  name_set names =
-      list_names(h, "RegEnumKeyEx()", [h](DWORD index, wchar_t* buffer, DWORD* length) {
-        return RegEnumKeyExW(h, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
-      });
-  if (!planning() || names.empty()) return names;
-  const std::wstring& own = planned_name();
-  for (auto name = names.begin(); name != names.end();) {
-    name = changes().removed_key(own + L"\\" + *name) ? names.erase(name) : std::next(name);
-  }
-  return names;
+  return complete_names(handle(), "RegEnumKeyEx()", subkeys(kListedChars),
+                        [](const std::wstring& name) { return name; });
 }
 
 name_set key::value_names() const {
-  HKEY h = handle();
-  name_set names =
-      list_names(h, "RegEnumValue()", [h](DWORD index, wchar_t* buffer, DWORD* length) {
-        return RegEnumValueW(h, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
-      });
-  if (!planning() || names.empty()) return names;
-  const std::wstring& own = planned_name();
-  for (auto name = names.begin(); name != names.end();) {
-    name = planned(&own, *name, nullptr, nullptr) == planned_value::deleted ? names.erase(name)
-                                                                            : std::next(name);
-  }
-  return names;
+  return complete_names(handle(), "RegEnumValue()", values(0, kListedChars),
+                        [](const value_entry& value) { return value.name; });
 }
 
 bool key::query(const std::wstring& name, DWORD* type, DWORD* size) const {
@@ -276,7 +300,7 @@ void key::set_value(const std::wstring& name, DWORD type, const void* data, DWOR
 
 void key::set_value(const std::wstring& name, DWORD type, const void* data, DWORD size,
                     const std::wstring& detail) {
-  change c = key_change(change_kind::set_value, handle(), std::wstring(), name);
+  change c = key_change(change_kind::set_value, handle(), m_view, std::wstring(), name);
   c.value_type = type;
   c.data.assign(static_cast<const char*>(data), size);
   c.detail = detail;
@@ -304,7 +328,7 @@ void key::delete_value(const std::wstring& name) {
 
 void key::delete_value(const std::wstring& name, const std::wstring& detail) {
   const HKEY h = handle();
-  change c = key_change(change_kind::delete_value, h, std::wstring(), name);
+  change c = key_change(change_kind::delete_value, h, m_view, std::wstring(), name);
   c.detail = detail;
   const LONG code = static_cast<LONG>(
       changes().make(c, [&] { return static_cast<DWORD>(RegDeleteValueW(h, name.c_str())); }));
@@ -316,13 +340,17 @@ void key::delete_value(const std::wstring& name, const std::wstring& detail) {
 void key::delete_key(const std::wstring& name, bool recursive) {
   if (recursive) {
     key child = open(name, false);
-    changes().tree_ahead(key_change(change_kind::delete_key, handle(), name, std::wstring()));
+    changes().tree_ahead(
+        key_change(change_kind::delete_key, handle(), m_view, name, std::wstring()));
     for (const std::wstring& subkey : child.subkey_names()) child.delete_key(subkey, true);
   }  // the child's handle is closed before its key is deleted
   const HKEY h = handle();
-  const change c = key_change(change_kind::delete_key, h, name, std::wstring());
-  const LONG code = static_cast<LONG>(
-      changes().make(c, [&] { return static_cast<DWORD>(RegDeleteKeyW(h, name.c_str())); }));
+  const REGSAM flags = view_flags(m_view);
+  const change c = key_change(change_kind::delete_key, h, m_view, name, std::wstring());
+  const LONG code = static_cast<LONG>(changes().make(c, [&] {
+    return static_cast<DWORD>(flags == 0 ? RegDeleteKeyW(h, name.c_str())
+                                         : RegDeleteKeyExW(h, name.c_str(), flags, 0));
+  }));
   if (code != ERROR_SUCCESS) {
     throw key_error("RegDeleteKey() failed: key " + quoted(name) + code_text(code));
   }
