@@ -15,7 +15,6 @@ using replay::registry2::name_set;
 
 namespace {
 
-constexpr DWORD kNameChars = 300;
 constexpr DWORD kTextChars = 32767;
 const wchar_t kLocalPackage[] = L"LocalPackage";
 const wchar_t kFolders[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
@@ -60,32 +59,14 @@ bool read_text(const layered_key& key, const wchar_t* name, std::wstring& text) 
 
 std::vector<std::wstring> subkey_names(const layered_key& key) {
   std::vector<std::wstring> names;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[kNameChars];
-    DWORD length = kNameChars;
-    const LONG result =
-        RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_MORE_DATA) continue;
-    if (result != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
-    if (removed_subkey(key, names.back())) names.pop_back();
-  }
+  for (const std::wstring& name : subkeys(key)) names.push_back(name);
   return names;
 }
 
-// Value names of `key` that fit the buffer and are not planned deleted.
+// Value names of `key` that are not planned deleted.
 std::vector<std::wstring> value_names(const layered_key& key) {
   std::vector<std::wstring> names;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[kNameChars];
-    DWORD length = kNameChars;
-    const LONG result =
-        RegEnumValueW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_MORE_DATA) continue;
-    if (result != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
-    if (deleted_value(key, names.back())) names.pop_back();
-  }
+  for (const replay::registry2::value_entry& value : values(key)) names.push_back(value.name);
   return names;
 }
 
