@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include <array>
+
+#include "bench/import_redirect.h"
 
 namespace {
 
@@ -71,29 +73,16 @@ LONG NTAPI counted_nt_enumerate_key(HANDLE k, ULONG i, ULONG c, void* b, ULONG l
   return g_nt_enumerate_key(k, i, c, b, l, r);
 }
 
-struct redirect {
-  const char* name;
-  void* stand_in;
-  void** original;
-};
-
 template <typename F>
-redirect make_redirect(const char* name, F stand_in, F& original) {
-  return redirect{name, reinterpret_cast<void*>(stand_in), reinterpret_cast<void**>(&original)};
-}
-
-void patch(IMAGE_THUNK_DATA* slot, const redirect& r) {
-  DWORD old = 0;
-  VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &old);
-  *r.original = reinterpret_cast<void*>(slot->u1.Function);
-  slot->u1.Function = reinterpret_cast<DWORD_PTR>(r.stand_in);
-  VirtualProtect(slot, sizeof(*slot), old, &old);
+bench::import_redirect make_redirect(const char* name, F stand_in, F& original) {
+  return bench::import_redirect{name, reinterpret_cast<void*>(stand_in),
+                                reinterpret_cast<void**>(&original)};
 }
 
 }  // namespace
 
 void install_registry_call_counter() {
-  const redirect redirects[] = {
+  const std::array<bench::import_redirect, 9> redirects = {{
       make_redirect("RegOpenKeyExW", &counted_open_key_w, g_open_key_w),
       make_redirect("RegOpenKeyExA", &counted_open_key_a, g_open_key_a),
       make_redirect("RegEnumKeyExW", &counted_enum_key_ex_w, g_enum_key_ex_w),
@@ -103,24 +92,8 @@ void install_registry_call_counter() {
       make_redirect("RegQueryInfoKeyW", &counted_query_info_w, g_query_info_w),
       make_redirect("RegCloseKey", &counted_close_key, g_close_key),
       make_redirect("NtEnumerateKey", &counted_nt_enumerate_key, g_nt_enumerate_key),
-  };
-  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& imports =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-  for (; module->Name != 0; ++module) {
-    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      auto* by_name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      for (const redirect& r : redirects) {
-        if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), r.name) == 0) patch(slots, r);
-      }
-    }
-  }
+  }};
+  bench::redirect_imports(redirects);
 }
 
 std::uint64_t registry_calls() {

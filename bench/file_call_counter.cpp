@@ -4,8 +4,9 @@
 #include <winternl.h>
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
+
+#include "bench/import_redirect.h"
 
 // Declared by the driver kit only.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK,
@@ -95,35 +96,15 @@ void register_functions() {
   add<34>("_wchmod", static_cast<int (*)(const wchar_t*, int)>(nullptr));
 }
 
-void patch(IMAGE_THUNK_DATA* slot, const counted_function& f) {
-  DWORD old = 0;
-  VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &old);
-  *f.original = reinterpret_cast<void*>(slot->u1.Function);
-  slot->u1.Function = reinterpret_cast<DWORD_PTR>(f.stand_in);
-  VirtualProtect(slot, sizeof(*slot), old, &old);
-}
-
 }  // namespace
 
 void install_file_call_counter() {
   register_functions();
-  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& imports =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-  for (; module->Name != 0; ++module) {
-    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      auto* by_name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      for (const counted_function& f : functions()) {
-        if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), f.name) == 0) patch(slots, f);
-      }
-    }
+  std::vector<bench::import_redirect> redirects;
+  for (const counted_function& f : functions()) {
+    redirects.push_back(bench::import_redirect{f.name, f.stand_in, f.original});
   }
+  bench::redirect_imports(redirects);
 }
 
 std::map<std::string, std::uint64_t> file_calls() {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "replay/unique_handle.h"
+#include "testing/child_process.h"
 #include "testing/files.h"
 #include "testing/prefix.h"
 #include "testing/registry_seed.h"
@@ -136,20 +137,11 @@ size_t count_of(const std::string& text, const std::string& part) {
 // --- the installer ---
 
 DWORD run_msiexec(const std::wstring& arguments) {
-  std::wstring command = L"msiexec.exe " + arguments;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION started = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &started)) {
-    ADD_FAILURE() << "msiexec does not start: " << GetLastError();
-    return static_cast<DWORD>(-1);
+  DWORD start_error = 0;
+  const DWORD exit_code = test_support::run_msiexec(arguments, &start_error);
+  if (exit_code == test_support::kMsiexecNotStarted) {
+    ADD_FAILURE() << "msiexec does not start: " << start_error;
   }
-  replay::scoped_handle process(started.hProcess);
-  replay::scoped_handle thread(started.hThread);
-  WaitForSingleObject(process.get(), INFINITE);
-  DWORD exit_code = static_cast<DWORD>(-1);
-  GetExitCodeProcess(process.get(), &exit_code);
   return exit_code;
 }
 

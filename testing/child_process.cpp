@@ -38,6 +38,24 @@ DWORD child_process::wait_for_exit(DWORD milliseconds) const {
   return wait(milliseconds) ? exit_code() : STILL_ACTIVE;
 }
 
+DWORD run_msiexec(const std::wstring& arguments, DWORD* start_error) {
+  std::wstring command = L"msiexec.exe " + arguments;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &started)) {
+    *start_error = GetLastError();
+    return kMsiexecNotStarted;
+  }
+  const replay::scoped_handle process(started.hProcess);
+  const replay::scoped_handle thread(started.hThread);
+  WaitForSingleObject(process.get(), INFINITE);
+  DWORD exit_code = kMsiexecNotStarted;
+  GetExitCodeProcess(process.get(), &exit_code);
+  return exit_code;
+}
+
 std::wstring quote_arguments(const std::vector<std::wstring>& arguments) {
   std::wstring line;
   for (const std::wstring& argument : arguments) {

@@ -35,6 +35,11 @@ class child_process {
   DWORD m_id = 0;
 };
 
+// Runs the prefix's msiexec (found on the search path) with `arguments` and waits for it; its
+// exit code, or kMsiexecNotStarted when it could not be started (`*start_error` receives why).
+constexpr DWORD kMsiexecNotStarted = static_cast<DWORD>(-1);
+DWORD run_msiexec(const std::wstring& arguments, DWORD* start_error);
+
 // The arguments each in double quotes, separated by blanks.
 std::wstring quote_arguments(const std::vector<std::wstring>& arguments);
 

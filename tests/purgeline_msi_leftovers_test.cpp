@@ -11,6 +11,7 @@
 
 #include "gtest/gtest.h"
 #include "replay/unique_handle.h"
+#include "testing/child_process.h"
 #include "testing/machine_snapshot.h"
 #include "testing/registry_seed.h"
 #include "testing/text.h"
@@ -45,20 +46,11 @@ std::wstring windows_installer_folder() {
 
 // Runs the prefix's msiexec (found on the search path) with `arguments`; its exit code.
 DWORD msiexec(const std::wstring& arguments) {
-  std::wstring command = L"msiexec.exe " + arguments;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION started = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &started)) {
-    ADD_FAILURE() << "msiexec does not start: " << GetLastError();
-    return static_cast<DWORD>(-1);
+  DWORD start_error = 0;
+  const DWORD exit_code = test_support::run_msiexec(arguments, &start_error);
+  if (exit_code == test_support::kMsiexecNotStarted) {
+    ADD_FAILURE() << "msiexec does not start: " << start_error;
   }
-  const replay::scoped_handle process(started.hProcess);
-  const replay::scoped_handle thread(started.hThread);
-  WaitForSingleObject(process.get(), INFINITE);
-  DWORD exit_code = static_cast<DWORD>(-1);
-  GetExitCodeProcess(process.get(), &exit_code);
   return exit_code;
 }
 
