@@ -14,8 +14,12 @@ std::string escaped(const std::wstring& text) {
   return escaped_field(to_narrow(text, CP_UTF8, false));
 }
 
-std::wstring unescaped(const std::string& text) {
-  return to_wide(unescaped_field(text), CP_UTF8);
+// False for a field whose escapes are malformed (the index was changed by hand or by others).
+bool unescaped(const std::string& field, std::wstring* text) {
+  std::string bytes;
+  if (!read_escaped_field(field, &bytes)) return false;
+  *text = to_wide(bytes, CP_UTF8);
+  return true;
 }
 
 std::vector<std::string> fields_of(const std::string& line) {
@@ -72,10 +76,11 @@ bool read_index_line(const std::string& line, index_entry& e) {
   e.view = f[2] == "32"   ? registry_view::view_32
            : f[2] == "64" ? registry_view::view_64
                           : registry_view::none;
-  e.where = unescaped(f[3]);
-  e.value = unescaped(f[4]);
-  e.saved = f[5] == "-" ? std::wstring() : unescaped(f[5]);
-  e.extra = unescaped(f[6]);
+  e.saved.clear();
+  if (!unescaped(f[3], &e.where) || !unescaped(f[4], &e.value) ||
+      (f[5] != "-" && !unescaped(f[5], &e.saved)) || !unescaped(f[6], &e.extra)) {
+    return false;
+  }
   return !e.where.empty();
 }
 

@@ -32,7 +32,8 @@ std::string index_line(const index_entry& entry);
 // "delete key HKLM\X", "delete value HKLM\X [Name]": an item as the logs name it.
 std::wstring item_text(change_kind kind, const std::wstring& where, const std::wstring& value);
 
-// Reads one line; false when it is not an index line.
+// Reads one line; false when it is not an index line (a malformed "%" escape or an escaped NUL
+// included).
 bool read_index_line(const std::string& line, index_entry& entry);
 
 // Every index line of `text`, in order; lines that cannot be read are left out and counted in

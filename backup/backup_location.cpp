@@ -106,6 +106,18 @@ scoped_handle open_folder(const std::wstring& folder) {
                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
+// Whether the folder holds nothing (its listing is read by its name: what it holds matters,
+// not where a name leads, and the folder was opened and checked just before).
+bool is_empty(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  find_handle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+  if (!search) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0) return false;
+  } while (FindNextFileW(search.get(), &found));
+  return true;
+}
+
 std::wstring date_and_time() {
   SYSTEMTIME now = {};
   GetLocalTime(&now);
@@ -154,14 +166,20 @@ std::wstring named_folder(const std::wstring& named) {
   if (!make_protected(folder) && GetLastError() != ERROR_ALREADY_EXISTS) {
     refuse(folder, "cannot be made (" + std::to_string(GetLastError()) + ")");
   }
-  const DWORD attributes = GetFileAttributesW(folder.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+  const scoped_handle opened = open_folder(folder);
+  if (!opened) refuse(folder, "cannot be opened (" + std::to_string(GetLastError()) + ")");
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!GetFileInformationByHandle(opened.get(), &info) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     refuse(folder, "not a plain folder");
   }
   if (GetFileAttributesW((folder + L"\\" + kIndexName).c_str()) != INVALID_FILE_ATTRIBUTES) {
     refuse(folder, "holds a backup already");
   }
+  const std::string why = distrust(opened.get());
+  if (!why.empty()) refuse(folder, why);
+  if (!is_empty(folder)) refuse(folder, "not empty");
   return folder;
 }
 

@@ -15,9 +15,10 @@ namespace backup {
 std::wstring new_dated_folder(const std::wstring& base);
 
 // The folder an administrator named: made (with its missing parents) with rights for
-// administrators and the system alone when missing; an existing one must be a plain folder
-// without an index of an earlier backup. Returns it without a trailing backslash; throws
-// backup_error saying why not.
+// administrators and the system alone when missing; an existing one must be an empty plain
+// folder (no link) owned by the administrators or the system, whose rights let nobody else
+// write. Returns it without a trailing backslash; throws backup_error saying why not ("holds a
+// backup already" for one with an index).
 std::wstring named_folder(const std::wstring& folder);
 
 }  // namespace backup

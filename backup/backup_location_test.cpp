@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "backup/backup_store.h"
 #include "testing/files.h"
@@ -37,23 +38,29 @@ TEST(BackupLocation, MakesTheBaseForAdministratorsAndANewDatedFolderEachTime) {
   EXPECT_TRUE(is_folder(second));
 }
 
+// Lets everybody write in `folder` (Wine keeps the owner of a folder its maker: a folder another
+// account made cannot be shown, and this is the right such a folder gives).
+DWORD let_everybody_write(const std::wstring& folder) {
+  PACL everybody = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return GetLastError();
+  }
+  BOOL present = FALSE, defaulted = FALSE;
+  GetSecurityDescriptorDacl(descriptor, &present, &everybody, &defaulted);
+  const DWORD set =
+      SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION, nullptr, nullptr, everybody, nullptr);
+  LocalFree(descriptor);
+  return set;
+}
+
 TEST(BackupLocation, AnExistingBaseThatOthersMayWriteIsNotUsed) {
   test_support::scratch_folder scratch(L"backup-place");
   const std::wstring base = scratch.path(L"Purgeline backups");
   test_support::make_folder(base);
-  // Everybody may write (Wine keeps the owner of a folder its maker: a folder another account
-  // made cannot be shown, and this is the right such a folder gives).
-  PACL everybody = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-      L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
-  BOOL present = FALSE, defaulted = FALSE;
-  GetSecurityDescriptorDacl(descriptor, &present, &everybody, &defaulted);
-  const DWORD set =
-      SetNamedSecurityInfoW(const_cast<wchar_t*>(base.c_str()), SE_FILE_OBJECT,
-                            DACL_SECURITY_INFORMATION, nullptr, nullptr, everybody, nullptr);
-  LocalFree(descriptor);
-  ASSERT_EQ(ERROR_SUCCESS, set);
+  ASSERT_EQ(ERROR_SUCCESS, let_everybody_write(base));
   try {
     new_dated_folder(base);
     ADD_FAILURE() << "a folder everybody may write was used";
@@ -77,6 +84,38 @@ TEST(BackupLocation, ANamedFolderIsMadeWithItsParentsAndMustHoldNoBackupYet) {
   EXPECT_THROW(named_folder(scratch.path(L"file")), backup_error);
   // Wine cannot make Windows links: a link in place of the folder is refused by the same check
   // as a file (it is no plain folder), which tests/backup_e2e covers with a Unix link.
+}
+
+// An existing folder that was named must be as trusted as one the backup makes, and empty: a
+// folder others may write, or that holds what others put there, could have the backup read,
+// changed or mixed with planted files before a restore.
+TEST(BackupLocation, AnExistingNamedFolderMustBeEmptyAndWritableByAdministratorsAlone) {
+  struct named_case {
+    const char* name;
+    std::function<void(const std::wstring&)> prepare;
+    const char* why;
+  };
+  const named_case cases[] = {
+      {"others may write", [](const std::wstring& f) { let_everybody_write(f); },
+       "others than the administrators may write"},
+      {"not empty", [](const std::wstring& f) { test_support::make_file(f + L"\\planted.dll"); },
+       "not empty"},
+      {"holds a folder", [](const std::wstring& f) { test_support::make_folder(f + L"\\files"); },
+       "not empty"},
+  };
+  for (const named_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test_support::scratch_folder scratch(L"backup-named");
+    const std::wstring folder = scratch.path(L"named");
+    ASSERT_EQ(folder, named_folder(folder));  // made by the backup: trusted, empty
+    c.prepare(folder);
+    try {
+      named_folder(folder);
+      ADD_FAILURE() << "the folder was used";
+    } catch (const backup_error& e) {
+      EXPECT_NE(nullptr, std::strstr(e.what(), c.why)) << e.what();
+    }
+  }
 }
 
 }  // namespace

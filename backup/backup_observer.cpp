@@ -151,7 +151,7 @@ DWORD backup_observer::export_tree(const std::wstring& key, registry_view view,
   const std::wstring path = m_store.path(*file);
   if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return ERROR_FILE_EXISTS;
   if (const DWORD error = export_key_tree(key, view, path)) return error;
-  m_store.count_file(*file);
+  if (const DWORD error = m_store.settle_file(*file)) return error;
   saved_tree tree;
   tree.file = *file;
   for (const reg_key& k : parse_reg_file(read_file_bytes(path))) tree.keys.insert(to_upper(k.name));

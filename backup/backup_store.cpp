@@ -107,6 +107,7 @@ DWORD backup_store::write_new(const std::wstring& relative, const std::string& b
   scoped_handle file = create_plain_file(path(relative), GENERIC_WRITE, 0);
   if (!file) return GetLastError();
   if (const DWORD error = write_all(file.get(), bytes.data(), bytes.size())) return error;
+  if (!FlushFileBuffers(file.get())) return GetLastError();
   m_size += bytes.size();
   return 0;
 }
@@ -131,22 +132,27 @@ DWORD backup_store::copy_in(HANDLE source, const std::wstring& relative) {
   }
   basic.FileAttributes &= ~FILE_ATTRIBUTE_DIRECTORY;
   if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+  if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic) ||
+      !FlushFileBuffers(file.get())) {
     return GetLastError();
   }
   return 0;
 }
 
-void backup_store::count_file(const std::wstring& relative) {
-  WIN32_FILE_ATTRIBUTE_DATA data = {};
-  if (GetFileAttributesExW(path(relative).c_str(), GetFileExInfoStandard, &data)) {
-    m_size += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+DWORD backup_store::settle_file(const std::wstring& relative) {
+  const scoped_handle file = open_plain_file(path(relative), GENERIC_WRITE, FILE_SHARE_READ);
+  LARGE_INTEGER size = {};
+  if (!file || !FlushFileBuffers(file.get()) || !GetFileSizeEx(file.get(), &size)) {
+    return GetLastError();
   }
+  m_size += static_cast<unsigned long long>(size.QuadPart);
+  return 0;
 }
 
 DWORD backup_store::append_index(const std::string& line) {
   const std::string text = line + "\r\n";
   if (const DWORD error = write_all(m_index.get(), text.data(), text.size())) return error;
+  if (!FlushFileBuffers(m_index.get())) return GetLastError();
   m_size += text.size();
   return 0;
 }

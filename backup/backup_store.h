@@ -1,6 +1,8 @@
 // The folder a backup writes into: every file made new (never through a name that exists
 // already), every folder made or checked to be a plain folder, and the bytes written counted.
-// The index is appended to line by line, so a run that is cut off still leaves its index.
+// The index is appended to line by line, so a run that is cut off still leaves its index. Every
+// file and every index line is on the disk (FlushFileBuffers) before its call returns 0, so that
+// the change it saves for, made next, never leaves an item whose copy a crash emptied.
 #pragma once
 
 #include <windows.h>
@@ -32,8 +34,9 @@ class backup_store {
   // Copies the content, attributes and times of the open file `source` as the new file
   // `relative`. 0 or the error.
   DWORD copy_in(HANDLE source, const std::wstring& relative);
-  // Counts a file that another program wrote into the folder.
-  void count_file(const std::wstring& relative);
+  // Puts a file that another program wrote into the folder on the disk and counts it. 0 or the
+  // error.
+  DWORD settle_file(const std::wstring& relative);
   // Appends one line to the index. 0 or the error.
   DWORD append_index(const std::string& line);
 

@@ -119,6 +119,30 @@ TEST(BackupIndex, FieldsWithTabsLineBreaksAndPercentReadBack) {
   EXPECT_FALSE(replay::backup::read_index_line("12\tbreak everything\t-\tC:\\x\t\t-\t", none));
 }
 
+// An index others may have changed: an escape that is not "%" and two hexadecimal digits, or
+// that stands for a NUL (which would cut a path short), makes its line unreadable rather than
+// some other name.
+TEST(BackupIndex, MalformedEscapesMakeTheLineUnreadable) {
+  const char* const lines[] = {
+      "1\tdelete file\t-\tC:\\Windows\\System32\\x.dll%00.txt\t\t-\t",
+      "2\tdelete file\t-\tC:\\ProgramData\\%zzCorvane\t\t-\t",
+      "3\tdelete file\t-\tC:\\ProgramData\\Corvane\t\tfiles\\C\\a%4\t",
+      "4\tdelete file\t-\tC:\\ProgramData\\Corvane\t\t-\tfolder%",
+  };
+  for (const char* line : lines) {
+    replay::backup::index_entry e;
+    EXPECT_FALSE(replay::backup::read_index_line(line, e)) << line;
+  }
+  int unreadable = 0;
+  const std::string text = std::string(lines[0]) + "\r\n" + lines[1] +
+                           "\r\n5\tdelete file\t-\tC:\\ProgramData\\100%25\t\t-\t\r\n";
+  const std::vector<replay::backup::index_entry> read =
+      replay::backup::read_index(text, &unreadable);
+  EXPECT_EQ(2, unreadable);
+  ASSERT_EQ(1u, read.size());
+  EXPECT_EQ(L"C:\\ProgramData\\100%", read[0].where);
+}
+
 TEST(SavedFilePath, KeepsThePathBelowFilesAndRefusesDotDot) {
   const std::vector<std::pair<std::wstring, std::wstring>> cases = {
       {L"C:\\ProgramData\\Corvane\\a.txt", L"files\\C\\ProgramData\\Corvane\\a.txt"},

@@ -138,6 +138,8 @@ const wchar_t* outcome_text(outcome o) {
       return L"   already in place: ";
     case outcome::conflict:
       return L"   conflict, kept what is there: ";
+    case outcome::missing:
+      return L"   not restored: ";
     default:
       return L"   cannot be restored: ";
   }
@@ -154,9 +156,24 @@ void count(outcome o, restore_counts& counts) {
     case outcome::conflict:
       ++counts.conflicts;
       break;
+    case outcome::missing:
+      ++counts.missing;
+      break;
     default:
       ++counts.lost;
   }
+}
+
+// The restore's last line: every count, and whether every item is in place now.
+std::wstring summary(const restore_counts& counts) {
+  return L"Restore done: " + std::to_wstring(counts.restored) + L" restored, " +
+         std::to_wstring(counts.present) + L" already in place, " +
+         std::to_wstring(counts.conflicts) + L" conflicts, " + std::to_wstring(counts.missing) +
+         L" not restored (saved copy missing), " + std::to_wstring(counts.unreadable) +
+         L" unreadable index lines, " + std::to_wstring(counts.lost) +
+         L" that cannot come back by nature" +
+         (counts.all_in_place() ? L": every item is in place"
+                                : L": some items are not in place, the restore failed");
 }
 
 std::string read_index_text(const std::wstring& folder) {
@@ -186,14 +203,11 @@ restore_counts restore_backup(const std::wstring& folder) {
                      (r.why.empty() ? L"" : L" (" + r.why + L")"));
   }
   for (auto e = made_folders.rbegin(); e != made_folders.rend(); ++e) set_folder_times(*e);
-  log_write(1, L"Restore done: " + std::to_wstring(counts.restored) + L" restored, " +
-                   std::to_wstring(counts.present) + L" already in place, " +
-                   std::to_wstring(counts.conflicts) + L" conflicts, " +
-                   std::to_wstring(counts.lost) + L" cannot be restored, " +
-                   std::to_wstring(counts.unreadable) + L" unreadable index lines");
   log_write(1, std::wstring(L"Ended processes and the running state of services cannot come "
-                            L"back; restored service registrations are seen by the service "
+                            L"back, nor can programs that ran: they do not make the restore "
+                            L"fail; restored service registrations are seen by the service "
                             L"manager at the next restart"));
+  log_write(1, summary(counts));
   return counts;
 }
 

@@ -16,11 +16,17 @@ struct restore_counts {
   int restored = 0;    // put back
   int present = 0;     // already as the backup holds it
   int conflicts = 0;   // something else there now: kept
-  int lost = 0;        // cannot come back (processes, running state, links)
+  int missing = 0;     // not put back: its saved copy is missing or unreadable, or none was made
+  int lost = 0;        // cannot come back by nature (ended processes, running state, programs run)
   int unreadable = 0;  // index lines that could not be read
+
+  // Whether every item is in place now: none kept in conflict, none missing, no line
+  // unreadable. What cannot come back by nature does not count against it.
+  bool all_in_place() const { return conflicts == 0 && missing == 0 && unreadable == 0; }
 };
 
-// Restores the backup in `folder`. Throws backup_error when its index cannot be read.
+// Restores the backup in `folder`; the last log line sums up the counts ("Restore done: ...").
+// Throws backup_error when its index cannot be read.
 restore_counts restore_backup(const std::wstring& folder);
 
 }  // namespace backup

@@ -140,9 +140,9 @@ bool one_of(const backup_reader& backup, const std::vector<std::wstring>& copies
 
 item_result restore_file(const backup_reader& backup, const index_entry& e,
                          const std::vector<std::wstring>& earlier) {
-  if (e.saved.empty()) return {outcome::lost, L"a " + e.extra + L" is not saved"};
+  if (e.saved.empty()) return {outcome::missing, L"a " + e.extra + L" is not saved"};
   std::string saved;
-  if (!backup.read(e.saved, &saved)) return {outcome::lost, L"its backup file is missing"};
+  if (!backup.read(e.saved, &saved)) return {outcome::missing, L"its backup file is missing"};
   DWORD attributes = 0;
   const scoped_handle now = open_item(e.where, &attributes);
   if (now) {
@@ -168,7 +168,7 @@ item_result restore_written_file(const backup_reader& backup, const index_entry&
   std::string before, written;
   const bool existed = !e.saved.empty();
   if ((existed && !backup.read(e.saved, &before)) || !backup.read(e.extra, &written)) {
-    return {outcome::lost, L"its backup file is missing"};
+    return {outcome::missing, L"its backup file is missing"};
   }
   DWORD attributes = 0;
   std::string bytes;

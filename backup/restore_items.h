@@ -10,11 +10,13 @@
 namespace replay {
 namespace backup {
 
-enum class outcome { restored, present, conflict, lost };
+// lost: cannot come back by nature; missing: its saved copy is missing, unreadable or was
+// never made.
+enum class outcome { restored, present, conflict, missing, lost };
 
 struct item_result {
   outcome result = outcome::present;
-  std::wstring why;  // for a conflict or a loss: what stands in the way
+  std::wstring why;  // for a conflict, a missing copy or a loss: what stands in the way
 };
 
 // What the restore reads from the backup folder.

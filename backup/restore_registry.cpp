@@ -106,16 +106,16 @@ bool read_one_value(const backup_reader& backup, const std::wstring& file, reg_k
 
 item_result restore_key(const backup_reader& backup, const index_entry& e) {
   std::vector<reg_key> keys;
-  if (!read_keys(backup, e.saved, &keys)) return {outcome::lost, L"its backup file is missing"};
+  if (!read_keys(backup, e.saved, &keys)) return {outcome::missing, L"its backup file is missing"};
   const reg_key* saved = find_reg_key(keys, long_key_name(e.where));
-  if (saved == nullptr) return {outcome::lost, L"the key is not in its backup file"};
+  if (saved == nullptr) return {outcome::missing, L"the key is not in its backup file"};
   return put_back_key(*saved);
 }
 
 item_result restore_service(const backup_reader& backup, const index_entry& e) {
   std::vector<reg_key> keys;
   if (!read_keys(backup, e.saved, &keys) || keys.empty()) {
-    return {outcome::lost, L"its backup file is missing"};
+    return {outcome::missing, L"its backup file is missing"};
   }
   item_result all{outcome::present, L""};
   for (const reg_key& key : keys) {
@@ -131,12 +131,13 @@ item_result restore_service(const backup_reader& backup, const index_entry& e) {
 
 item_result restore_value(const backup_reader& backup, const index_entry& e) {
   reg_key old;
-  if (!read_one_value(backup, e.saved, &old)) return {outcome::lost, L"its backup file is missing"};
+  if (!read_one_value(backup, e.saved, &old))
+    return {outcome::missing, L"its backup file is missing"};
   const reg_value& before = old.values[0];
   reg_key after;
   const bool was_set = e.kind == change_kind::set_value;
   if (was_set && !read_one_value(backup, e.extra, &after)) {
-    return {outcome::lost, L"its backup file is missing"};
+    return {outcome::missing, L"its backup file is missing"};
   }
   unique_hkey key;
   bool made = false;

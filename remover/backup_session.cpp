@@ -41,9 +41,17 @@ void backup_session::detach() {
   m_layer.set_observer(nullptr);
 }
 
-bool backup_session::start(const backup_request& request) {
+bool backup_session::start(const backup_request& request, const removed_folders& removed) {
   if (request.what != backup_request::mode::backup) return true;
   try {
+    const std::string place = request.folder.empty()
+                                  ? replay::to_narrow(default_backup_place(), CP_ACP, false)
+                                  : request.folder;
+    const std::string holder = removed.holder_of(place);
+    if (!holder.empty()) {
+      throw replay::backup::backup_error("backup folder " + place + ": inside '" + holder +
+                                         "', which the run removes");
+    }
     const std::wstring folder = request.folder.empty()
                                     ? replay::backup::new_dated_folder(default_backup_place())
                                     : replay::backup::named_folder(replay::to_wide(request.folder));
@@ -72,8 +80,7 @@ void backup_session::finish() {
 
 int run_restore(const std::string& folder) {
   try {
-    replay::backup::restore_backup(replay::to_wide(folder));
-    return 0;
+    return replay::backup::restore_backup(replay::to_wide(folder)).all_in_place() ? 0 : 1;
   } catch (...) {
     try {
       replay::log_exception("restore");

@@ -7,6 +7,7 @@
 
 #include "backup/backup_observer.h"
 #include "remover/backup_words.h"
+#include "remover/removed_folders.h"
 #include "replay/change/real_changes.h"
 
 // The place of backups named by date and time: a folder below the common application-data
@@ -25,8 +26,10 @@ class backup_session {
 
   // Starts the backup `request` asks for before the pass's first change, logging
   // "Backup folder: %s"; nothing when it asks for none. Returns false when a backup was asked
-  // for and cannot be made: the reason is logged, and the pass must not run.
-  bool start(const backup_request& request);
+  // for and cannot be made: the reason is logged, and the pass must not run. A backup folder
+  // inside one of the folders `removed` (those the pass removes) is such a reason: the run would
+  // take away the backup it makes.
+  bool start(const backup_request& request, const removed_folders& removed = removed_folders());
   // Ends the backup: the layer before start() is back, changes are no longer saved; logs
   // "Backup size: ...".
   void finish();
@@ -45,6 +48,8 @@ class backup_session {
 // (0: none), so that a backup failing halfway through the pass can be shown.
 void fail_backup_save_for_tests(int nth, unsigned long error);
 
-// The run that "/restore:<folder>" asks for, with the log open. Returns the exit code: 0 when
-// the backup could be read.
+// The run that "/restore:<folder>" asks for, with the log open. Returns the exit code: 0 only
+// when the backup could be read and every item is in place afterwards (what cannot come back by
+// nature aside); 1 when an item was kept in conflict, its saved copy is missing, or an index
+// line is unreadable.
 int run_restore(const std::string& folder);

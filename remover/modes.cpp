@@ -1,6 +1,7 @@
 #include "remover/modes.h"
 
 #include <string>
+#include <utility>
 
 #include "remover/backup_session.h"
 #include "remover/guarded.h"
@@ -29,9 +30,14 @@ std::string planned_backup_line(const backup_request& backup) {
 }  // namespace
 
 int run_real_pass(const backup_request& backup, const pass_settings& pass) {
+  if (backup.what != backup_request::mode::backup) {
+    run_cleanup_pass(pass);
+    return 0;
+  }
+  product_uninstall_record product = find_product();
   backup_session backup_of_run;
-  if (!backup_of_run.start(backup)) return 1;
-  run_cleanup_pass(pass);
+  if (!backup_of_run.start(backup, folders_the_pass_removes(pass, product))) return 1;
+  run_cleanup_pass(pass, std::move(product));
   guarded("backup", [&] { backup_of_run.finish(); });
   return 0;
 }
@@ -43,8 +49,9 @@ int run_report_only_pass(const backup_request& backup, const pass_settings& pass
     guarded("backup", [&] { replay::log_info("%s", planned_backup.c_str()); });
   }
   run_cleanup_pass(pass);
-  guarded("write_report()", [&] { run.finish(pass.names, planned_backup); });
-  return 0;
+  bool written = false;
+  guarded("write_report()", [&] { written = run.finish(pass.names, planned_backup); });
+  return written ? 0 : 1;
 }
 
 int refuse_restore_in_report_only_run() {

@@ -6,11 +6,13 @@
 #include "remover/pass.h"
 
 // The clean-up pass, saving what it changes when `backup` asks for a backup. 1 when the backup
-// cannot be made: then nothing is removed. 0 otherwise.
+// cannot be made (a backup folder inside a folder the pass removes among the reasons): then
+// nothing is removed. 0 otherwise.
 int run_real_pass(const backup_request& backup, const pass_settings& pass);
 
 // The pass with every change only planned, and the report of the planned changes written at
-// the end. A backup that `backup` asks for is named, not made. Always 0.
+// the end. A backup that `backup` asks for is named, not made. 0, or 1 when the report cannot be
+// written.
 int run_report_only_pass(const backup_request& backup, const pass_settings& pass);
 
 // A restore asked for in a report-only run: it would change the machine, so it does not run and

@@ -14,6 +14,7 @@
 #include "msi_cleaner/wow64_process.h"
 #include "remover/command_line.h"
 #include "remover/guarded.h"
+#include "remover/removed_folders.h"
 #include "remover/software_registry.h"
 #include "remover/start_menu.h"
 #include "remover/uninstall_record.h"
@@ -183,12 +184,47 @@ pass_settings prepare_cleanup_pass(const run_settings& names, bool names_given) 
   return settings;
 }
 
-void run_cleanup_pass(const pass_settings& settings) {
-  const std::string& brand = settings.names.brand_name;
+product_uninstall_record find_product() {
   product_uninstall_record record("Corvane");
-  bool dizavad_removed = false;
   guarded("search_product_info()", [&] { search_product_info(record); });
   fall_back_to_default_install_location(record, "Ravelins");
+  return record;
+}
+
+removed_folders folders_the_pass_removes(const pass_settings& settings,
+                                         const product_uninstall_record& record) {
+  removed_folders removed;
+  const std::string& brand = settings.names.brand_name;
+  guarded("program folders", [&] {
+    if (is_plain_name(brand)) removed.add(program_files_folder() + brand);  // the product's in it
+    removed.add(program_files_folder() + "Ravelins");                       // the Dizavad's
+  });
+  if (is_plain_path(record.install_location)) removed.add(record.install_location);
+  guarded("data folders", [&] {
+    removed.add(appdata_folder() + "Corvane");
+    removed.add(common_appdata_folder() + "Corvane");
+    removed.add(appdata_folder() + "Ravelins");  // the Dizavad's, in every profile too
+    removed.add(common_appdata_folder() + "Ravelins");
+    std::string profiles = profile_folder();
+    while (!profiles.empty() && profiles.back() == '\\') profiles.pop_back();
+    profiles = profiles.substr(0, profiles.rfind('\\'));
+    const std::string profile = profile_folder();
+    const std::string appdata = appdata_folder();
+    if (appdata.compare(0, profile.size(), profile) == 0) {
+      removed.add_in_every_profile(profiles, appdata.substr(profile.size()) + "Ravelins");
+    }
+    removed.add_in_every_profile(profiles, "AppData\\Local\\VirtualStore\\ProgramData\\Ravelins");
+  });
+  return removed;
+}
+
+void run_cleanup_pass(const pass_settings& settings) {
+  run_cleanup_pass(settings, find_product());
+}
+
+void run_cleanup_pass(const pass_settings& settings, product_uninstall_record record) {
+  const std::string& brand = settings.names.brand_name;
+  bool dizavad_removed = false;
   guarded("log_command_line()", [&] { log_command_line(settings); });
   end_process_if_running("RavelinLauncher.exe");
   end_process_if_running("cvagent.exe");

@@ -19,15 +19,15 @@ std::string utf8(const std::wstring& text) {
   return replay::to_narrow(text, CP_UTF8, false);
 }
 
-// A name read from the machine (a registry value name) may hold a line break: control
-// characters other than the tab that separates the columns are written as "%XX", so that each
-// change stays on one line.
-std::string one_line(const std::string& line) {
+// A name read from the machine may hold anything: in each column, a control character (the
+// tab that separates the columns and line breaks included) and "%" itself are written as "%XX",
+// so that a change stays on one line, keeps its three columns, and no name reads as an escape.
+std::string field(const std::wstring& text) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  for (const char c : line) {
+  for (const char c : utf8(text)) {
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 && c != '\t') {
+    if (u < 0x20 || c == '%') {
       out += '%';
       out += kHex[u >> 4];
       out += kHex[u & 15];
@@ -36,6 +36,18 @@ std::string one_line(const std::string& line) {
     }
   }
   return out;
+}
+
+// What, where and detail of a change (as replay::change::text() gives them), each escaped.
+std::string report_line(const replay::change& c) {
+  std::string where = field(c.where);
+  if (c.kind == replay::change_kind::delete_value || c.kind == replay::change_kind::set_value) {
+    where += " [" + field(c.value) + "]";
+  }
+  if (c.view != replay::registry_view::none) {
+    where += " (" + utf8(replay::registry_view_text(c.view)) + ")";
+  }
+  return std::string(replay::change_kind_text(c.kind)) + "\t" + where + "\t" + field(c.detail);
 }
 
 void add_line(std::string& text, const std::string& line) {
@@ -95,7 +107,7 @@ std::string report_text(const report_header& header, const std::vector<replay::c
            "(what<TAB>where<TAB>detail). Nothing was changed.");
   add_assumptions(text, changes);
   add_line(text, "");
-  for (const replay::change& c : changes) add_line(text, one_line(utf8(c.text())));
+  for (const replay::change& c : changes) add_line(text, report_line(c));
   add_line(text, "");
   add_summary(text, changes);
   return text;

@@ -21,7 +21,8 @@ struct report_header {
 
 // The whole report as UTF-8 with a byte order mark and CRLF line ends: the header, the
 // assumptions the plan rests on (one for each program it would start, from that change's
-// detail), one line per change (replay::change::text()), then the summary ("delete file: 3"),
+// detail), one line per change (replay::change::text(), each column with its control characters
+// and "%" written as "%XX"), then the summary ("delete file: 3"),
 // every kind listed, zeros included.
 std::string report_text(const report_header& header, const std::vector<replay::change>& changes);
 

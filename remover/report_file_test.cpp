@@ -121,6 +121,17 @@ TEST(ReportText, ControlCharactersInNamesKeepOneLinePerChange) {
   EXPECT_EQ("Summary: 1 changes", lines[lines.size() - 12]);
 }
 
+// A tab in a name would add a column, and a "%" in it would read as an escape: both are
+// written as "%XX", so that every change has its three columns and each reads back as it was.
+TEST(ReportText, TabsAndPercentInNamesKeepThreeColumnsAndReadAsTheyWere) {
+  change c = make(change_kind::delete_value, L"HKCU\\Software\\Corvane\t100%", L"was %0A");
+  c.value = L"a\tb%09";
+  const std::vector<std::string> lines = lines_of(report_text(kHeader, {c}));
+  const std::string expected =
+      "delete value\tHKCU\\Software\\Corvane%09100%25 [a%09b%2509]\twas %250A";
+  ASSERT_EQ(1, std::count(lines.begin(), lines.end(), expected));
+}
+
 TEST(WriteReport, WritesTheBytesAndReplacesAnEarlierReport) {
   const test_support::scratch_folder folder(L"report");
   const std::wstring path = folder / L"CVPurgeline.report.txt";

@@ -116,4 +116,24 @@ TEST_F(ReportPass, ABackupIsNamedButNotMadeAndARestoreDoesNotRun) {
   }
 }
 
+// A report-only run exists to give its report: when the report cannot be written (a folder
+// holds its name), the run says so and fails.
+TEST_F(ReportPass, AReportThatCannotBeWrittenFailsTheRun) {
+  DeleteFileA(report_path().c_str());
+  ASSERT_TRUE(CreateDirectoryA(report_path().c_str(), nullptr));
+  std::vector<std::string> lines;
+  int exit_code = -1;
+  {
+    const test_support::captured_log log;
+    exit_code = purgeline_main("/report Acme Suite Svc.exe");
+    lines = log.texts();
+  }
+  RemoveDirectoryA(report_path().c_str());
+  EXPECT_EQ(1, exit_code);
+  EXPECT_NE(lines.end(), std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+              return line.rfind("ATTENTION: the report '" + report_path() + "' cannot be written",
+                                0) == 0;
+            }));
+}
+
 }  // namespace

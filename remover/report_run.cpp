@@ -30,16 +30,17 @@ std::string first_log_line(bool report_only) {
   return version_log_text() + (report_only ? " report-only run: nothing is changed" : "");
 }
 
-void report_run::finish(const run_settings& settings, const std::string& backup) const {
-  if (!report_only()) return;
+bool report_run::finish(const run_settings& settings, const std::string& backup) const {
+  if (!report_only()) return true;
   const std::string path = report_path();
   const report_header header{first_log_line(), m_started, command_line_log_text(settings), backup};
   const unsigned long error =
       write_report(replay::ansi_path(path), report_text(header, m_plan.planned()));
   if (error != 0) {
     replay::log_info("ATTENTION: the report '%s' cannot be written (%lu)", path.c_str(), error);
-    return;
+    return false;
   }
   replay::log_info("Report of %u changes written to '%s'",
                    static_cast<unsigned>(m_plan.planned().size()), path.c_str());
+  return true;
 }

@@ -25,7 +25,8 @@ class report_run {
 
   // In a report-only run, writes the report of every planned change and logs where it went.
   // `backup` is the line that names where a real run would save its backup (empty: none asked).
-  void finish(const run_settings& settings, const std::string& backup = std::string()) const;
+  // False when the report cannot be written (logged).
+  bool finish(const run_settings& settings, const std::string& backup = std::string()) const;
 
  private:
   replay::planned_changes m_plan;

@@ -75,10 +75,14 @@ TEST_F(PurgelineBackup, RestoreKeepsWhatWasMadeAgainAndLogsTheConflict) {
   ASSERT_TRUE(
       test_support::set_string(HKEY_CURRENT_USER, 0, L"Software\\Corvane", L"Language", L"de"));
 
-  const std::vector<std::string> restore = run_and_log(std::string("/restore:") + kBackup);
+  DeleteFileA(e2e::log_path().c_str());
+  EXPECT_EQ(1u, e2e::purgeline_exit_code(std::string("/restore:") + kBackup))
+      << "a restore that kept a conflict must not report success";
+  const std::vector<std::string> restore = e2e::log_texts();
   EXPECT_TRUE(e2e::log_has(restore,
                            "conflict, kept what is there: delete key HKCU\\Software\\Corvane "
                            "(value [Language] differs)"));
+  EXPECT_TRUE(e2e::log_has(restore, ": some items are not in place, the restore failed"));
   EXPECT_EQ("\"de\"",
             test_support::value_state(HKEY_CURRENT_USER, 0, L"Software\\Corvane", L"Language"));
   // What was not made again came back.

@@ -39,9 +39,16 @@ std::string log_path() {
 }
 
 void run_purgeline(const std::string& arguments) {
+  EXPECT_EQ(0u, purgeline_exit_code(arguments));
+}
+
+unsigned long purgeline_exit_code(const std::string& arguments) {
   const test_support::child_process purgeline(purgeline_program(), test_support::wide(arguments));
-  ASSERT_TRUE(purgeline.started()) << "Purgeline.exe does not start: " << GetLastError();
-  EXPECT_EQ(0u, purgeline.wait_for_exit(INFINITE));
+  if (!purgeline.started()) {
+    ADD_FAILURE() << "Purgeline.exe does not start: " << GetLastError();
+    return STILL_ACTIVE;
+  }
+  return purgeline.wait_for_exit(INFINITE);
 }
 
 bool cut_purgeline_at(const std::string& point, unsigned long timeout_ms) {

@@ -21,6 +21,10 @@ std::string log_path();
 // Runs Purgeline.exe with `arguments` to its end; an exit code other than 0 fails the test.
 void run_purgeline(const std::string& arguments = "");
 
+// Runs Purgeline.exe with `arguments` to its end and returns its exit code (a start that fails
+// fails the test).
+unsigned long purgeline_exit_code(const std::string& arguments);
+
 // Starts Purgeline's test flavour so that it holds at `point` (replay/mutex/hold_point.h), ends it
 // there with TerminateProcess and waits until it is gone. Returns false when the run did not reach
 // the point (it ended first, or took more than `timeout_ms`).

@@ -32,4 +32,32 @@ std::string unescaped_field(const std::string& field) {
   return out;
 }
 
+namespace {
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+bool read_escaped_field(const std::string& field, std::string* text) {
+  std::string out;
+  for (std::string::size_type i = 0; i < field.size(); ++i) {
+    if (field[i] != '%') {
+      out += field[i];
+      continue;
+    }
+    const int high = i + 2 < field.size() ? hex_digit(field[i + 1]) : -1;
+    const int low = i + 2 < field.size() ? hex_digit(field[i + 2]) : -1;
+    if (high < 0 || low < 0 || (high == 0 && low == 0)) return false;
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  *text = out;
+  return true;
+}
+
 }  // namespace replay

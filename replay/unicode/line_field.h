@@ -13,4 +13,9 @@ std::string escaped_field(const std::string& text);
 // number, become one byte; a "%" among the last two characters stays as it is.
 std::string unescaped_field(const std::string& field);
 
+// The text of an escaped field read from a file others may have changed: false, and `text`
+// untouched, when a "%" is not followed by two hexadecimal digits or stands for a NUL byte
+// (which would cut the name short wherever it is used).
+bool read_escaped_field(const std::string& field, std::string* text);
+
 }  // namespace replay

@@ -29,6 +29,24 @@ TEST(LineFieldTest, EscapesAndReadsBack) {
   }
 }
 
+TEST(LineFieldTest, TheStrictReaderReadsEveryFieldBack) {
+  for (const auto& c : kFieldCases) {
+    std::string text = "untouched";
+    EXPECT_TRUE(read_escaped_field(c.field, &text)) << c.name;
+    EXPECT_EQ(c.text, text) << c.name;
+  }
+}
+
+// A field others may have changed: an escape that is no "%" and two hexadecimal digits, or one
+// that stands for a NUL, is refused rather than read as some byte.
+TEST(LineFieldTest, TheStrictReaderRefusesMalformedEscapesAndNul) {
+  for (const char* field : {"ab%", "ab%4", "%zz", "%4g", "a%%41", "x%00y", "%-1"}) {
+    std::string text = "untouched";
+    EXPECT_FALSE(read_escaped_field(field, &text)) << field;
+    EXPECT_EQ("untouched", text) << field;
+  }
+}
+
 TEST(LineFieldTest, PercentAtTheEndStays) {
   EXPECT_EQ("ab%", unescaped_field("ab%"));
   EXPECT_EQ("ab%4", unescaped_field("ab%4"));
