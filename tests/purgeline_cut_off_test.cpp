@@ -17,6 +17,7 @@
 #include "testing/machine_snapshot.h"
 #include "tests/purgeline_process.h"
 #include "tests/seed/suite_machine.h"
+#include "tests/seed/suite_scope.h"
 
 namespace {
 
@@ -94,7 +95,8 @@ TEST_P(PurgelineCutOff, SecondRunLeavesTheMachineAsOneUninterruptedRun) {
   const test_support::machine_snapshot completed = test_support::take_machine_snapshot();
 
   for (const test_support::machine_change& change :
-       test_support::unexpected_changes(test_support::compare(expected, completed), run_specific)) {
+       seed::without_run_noise(test_support::unexpected_changes(
+           test_support::compare(expected, completed), run_specific))) {
     ADD_FAILURE() << "differs from an uninterrupted run: " << change.text();
   }
   print_outcomes(point.name, e2e::log_texts());
