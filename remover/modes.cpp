@@ -30,6 +30,11 @@ std::string planned_backup_line(const backup_request& backup) {
 
 int run_real_pass(const backup_request& backup, const pass_settings& pass) {
   backup_session backup_of_run;
+  return run_real_pass(backup, pass, backup_of_run);
+}
+
+int run_real_pass(const backup_request& backup, const pass_settings& pass,
+                  backup_session& backup_of_run) {
   if (!backup_of_run.start(backup)) return 1;
   run_cleanup_pass(pass);
   guarded("backup", [&] { backup_of_run.finish(); });
