@@ -88,7 +88,6 @@ std::wstring backup_observer::numbered(const wchar_t* suffix) {
 
 // Nothing may leave the layer: a save that throws (out of memory) counts as failed.
 DWORD backup_observer::before(const change& c) {
-  ++m_offered;
   DWORD error = ERROR_NOT_ENOUGH_MEMORY;
   try {
     index_entry e;
@@ -97,7 +96,7 @@ DWORD backup_observer::before(const change& c) {
     e.view = c.view;
     e.where = c.where;
     e.value = c.value;
-    error = m_offered == m_fail_nth ? m_fail_error : save(c, e);
+    error = save(c, e);
     if (error == kNothingToSave) return 0;
     if (error == 0) error = m_store.append_index(index_line(e));
     if (error == 0) {

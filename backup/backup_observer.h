@@ -44,11 +44,12 @@ class backup_observer : public change_observer {
   // Items in the index.
   int items() const { return m_number; }
 
-  // Test seam: saving for the `nth` change offered (counted from 1) fails with `error`.
-  void fail_save(int nth, DWORD error) {
-    m_fail_nth = nth;
-    m_fail_error = error;
-  }
+ protected:
+  // Saves what `c` takes away and fills in where it went (e.saved). Returns 0, the error that
+  // refuses the change, or a mark of its own when the item is gone and nothing needs saving. A
+  // backup that must fail on purpose (a test's full disk: testing/failing_backup_observer.h)
+  // overrides it.
+  virtual DWORD save(const change& c, index_entry& e);
 
  private:
   struct saved_tree {
@@ -56,7 +57,6 @@ class backup_observer : public change_observer {
     std::set<std::wstring> keys;  // long names, upper case
   };
 
-  DWORD save(const change& c, index_entry& e);
   DWORD save_key(const change& c, index_entry& e);
   DWORD save_value(const change& c, index_entry& e);
   DWORD save_file(const change& c, index_entry& e);
@@ -71,12 +71,9 @@ class backup_observer : public change_observer {
   std::wstring numbered(const wchar_t* suffix);
 
   backup_store m_store;
-  int m_number = 0;   // items indexed so far
-  int m_offered = 0;  // changes offered
-  int m_files = 0;    // files named by number so far
+  int m_number = 0;  // items indexed so far
+  int m_files = 0;   // files named by number so far
   std::vector<saved_tree> m_trees;
-  int m_fail_nth = 0;
-  DWORD m_fail_error = 0;
 };
 
 }  // namespace backup

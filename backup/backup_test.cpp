@@ -19,6 +19,7 @@
 #include "replay/change/real_changes.h"
 #include "replay/registry2/key.h"
 #include "replay/unique_handle.h"
+#include "testing/failing_backup_observer.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
 #include "testing/registry_seed.h"
@@ -365,8 +366,7 @@ class BackupAndRestore : public ::testing::Test {
 
   void run_with_backup(int failing_save = 0) {
     test_support::make_folder(backup_folder());
-    backup_observer observer(backup_folder());
-    if (failing_save > 0) observer.fail_save(failing_save, ERROR_DISK_FULL);
+    test_support::failing_backup_observer observer(backup_folder(), failing_save, ERROR_DISK_FULL);
     observer_scope scope(observer);
     run();
   }

@@ -115,8 +115,12 @@ replay::scoped_handle open_proven(const open_folder& folder, const nt_file::list
 
 }  // namespace
 
-void set_open_hook(std::function<void(const std::wstring& path)> hook) {
+open_hook_for_tests::open_hook_for_tests(std::function<void(const std::wstring& path)> hook) {
   open_hook() = std::move(hook);
+}
+
+open_hook_for_tests::~open_hook_for_tests() {
+  open_hook() = nullptr;
 }
 
 void refuse_link(const std::wstring& path) {

@@ -47,9 +47,17 @@ struct located {
   std::wstring path() const { return parent.path + L"\\" + entry.name; }
 };
 
-// Test seam: runs with an entry's path after its folder was listed and before the entry is
-// opened. Empty by default.
-void set_open_hook(std::function<void(const std::wstring& path)> hook);
+// Test seam: while it lives, `hook` runs with an entry's path after its folder was listed and
+// before the entry is opened, so that a test can swap the entry for a link at that very moment;
+// when it ends (also when a failed assertion leaves the test early), the walk runs no hook again.
+// Nothing else sets the hook: the programs never make one, and no other process can reach it.
+class open_hook_for_tests {
+ public:
+  explicit open_hook_for_tests(std::function<void(const std::wstring& path)> hook);
+  ~open_hook_for_tests();
+  open_hook_for_tests(const open_hook_for_tests&) = delete;
+  open_hook_for_tests& operator=(const open_hook_for_tests&) = delete;
+};
 
 // Logs that `path` is a link and throws link_refused.
 [[noreturn]] void refuse_link(const std::wstring& path);

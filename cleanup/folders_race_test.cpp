@@ -58,23 +58,26 @@ struct swap {
 // Makes the swaps while it lives; counts those made.
 class swaps_at_open {
  public:
-  explicit swaps_at_open(std::vector<swap> swaps) : swaps_(std::move(swaps)), seen_(swaps_.size()) {
-    entry_walk::set_open_hook([this](const std::wstring& path) {
-      for (std::size_t i = 0; i < swaps_.size(); ++i) {
-        if (!ends_with(path, swaps_[i].suffix) || ++seen_[i] != swaps_[i].nth) continue;
-        if (swap_for_link(swaps_[i].from, swaps_[i].to, swaps_[i].move)) ++made_;
-      }
-    });
-  }
-  ~swaps_at_open() { entry_walk::set_open_hook(nullptr); }
+  explicit swaps_at_open(std::vector<swap> swaps)
+      : swaps_(std::move(swaps)),
+        seen_(swaps_.size()),
+        hook_([this](const std::wstring& path) { at_open(path); }) {}
   swaps_at_open(const swaps_at_open&) = delete;
   swaps_at_open& operator=(const swaps_at_open&) = delete;
   std::size_t made() const { return made_; }
 
  private:
+  void at_open(const std::wstring& path) {
+    for (std::size_t i = 0; i < swaps_.size(); ++i) {
+      if (!ends_with(path, swaps_[i].suffix) || ++seen_[i] != swaps_[i].nth) continue;
+      if (swap_for_link(swaps_[i].from, swaps_[i].to, swaps_[i].move)) ++made_;
+    }
+  }
+
   std::vector<swap> swaps_;
   std::vector<int> seen_;
   std::size_t made_ = 0;
+  entry_walk::open_hook_for_tests hook_;  // last: it ends first
 };
 
 class PlantedLinkRaceTest : public testing::Test {

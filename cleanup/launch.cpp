@@ -180,9 +180,16 @@ DWORD wait_for_program(HANDLE process) {
   return WAIT_TIMEOUT;
 }
 
-void set_program_wait_bound(DWORD milliseconds, DWORD left_processes_milliseconds) {
+program_wait_bounds_for_tests::program_wait_bounds_for_tests(DWORD milliseconds,
+                                                             DWORD left_processes_milliseconds)
+    : m_previous(g_wait_bound), m_previous_left(g_left_processes_bound) {
   g_wait_bound = milliseconds;
   g_left_processes_bound = left_processes_milliseconds;
+}
+
+program_wait_bounds_for_tests::~program_wait_bounds_for_tests() {
+  g_wait_bound = m_previous;
+  g_left_processes_bound = m_previous_left;
 }
 
 std::uint32_t launch_and_wait_for_exit_code(const std::wstring& program,

@@ -56,7 +56,18 @@ DWORD wait_for_program(HANDLE process);
 // How long left_processes::wait_for_end waits at most.
 constexpr DWORD kDefaultLeftProcessesWaitBound = 30 * 1000;
 
-// Test seam: sets the wait bounds, so that tests of a program that never ends stay short. The
-// programs themselves never call it.
-void set_program_wait_bound(DWORD milliseconds,
-                            DWORD left_processes_milliseconds = kDefaultLeftProcessesWaitBound);
+// Test seam: while it lives, the wait bounds are the ones given, so that tests of a program that
+// never ends stay short; when it ends (also when a failed assertion leaves the test early), the
+// bounds it replaced are back. The programs themselves never make one.
+class program_wait_bounds_for_tests {
+ public:
+  explicit program_wait_bounds_for_tests(
+      DWORD milliseconds, DWORD left_processes_milliseconds = kDefaultLeftProcessesWaitBound);
+  ~program_wait_bounds_for_tests();
+  program_wait_bounds_for_tests(const program_wait_bounds_for_tests&) = delete;
+  program_wait_bounds_for_tests& operator=(const program_wait_bounds_for_tests&) = delete;
+
+ private:
+  DWORD m_previous;
+  DWORD m_previous_left;
+};

@@ -9,6 +9,7 @@
 #include "replay/unicode/unicode.h"
 #include "testing/change_recorder.h"
 #include "testing/child_process.h"
+#include "testing/failing_changes.h"
 #include "testing/log_capture.h"
 #include "testing/prefix.h"
 #include "testing/process_list.h"
@@ -56,10 +57,9 @@ TEST(LaunchTest, StartsHiddenInTheWorkingFolder) {
 TEST(LaunchTest, ProgramThatNeverEndsIsEndedAfterTheBound) {
   scratch_folder folder;
   const std::wstring program = folder.place(L"sleeper", L"bin", L"hangs.exe");
-  set_program_wait_bound(2000);
+  const program_wait_bounds_for_tests short_bound(2000);
   captured_log log;
   const std::uint32_t result = launch_and_wait_for_exit_code(program, L"600000", folder.path());
-  set_program_wait_bound(120 * 1000);
   EXPECT_EQ(1u, result);
   EXPECT_EQ((lines{launch_line(program, L"600000"),
                    "The program did not end within 2 seconds: it was ended"}),
@@ -111,12 +111,13 @@ TEST(LaunchTest, WaitsForTheProcessesTheProgramLeft) {
     const std::wstring left_program = folder.place(L"sleeper", L"bin", L"left_by_service.exe");
     const std::wstring parameters =
         L"0 --leave \"" + left_program + L"\" " + std::to_wstring(c.runs_for);
-    set_program_wait_bound(120 * 1000, c.left_bound);
     captured_log log;
     left_processes left;
-    EXPECT_EQ(0u, launch_and_wait_for_exit_code(program, parameters, work, &left));
-    left.wait_for_end();
-    set_program_wait_bound(120 * 1000);
+    {
+      const program_wait_bounds_for_tests bounds(120 * 1000, c.left_bound);
+      EXPECT_EQ(0u, launch_and_wait_for_exit_code(program, parameters, work, &left));
+      left.wait_for_end();
+    }
     const bool removed = DeleteFileW(program.c_str()) && RemoveDirectoryW(work.c_str());
     const DWORD error = removed ? 0 : GetLastError();
     EXPECT_EQ(c.runs_for > c.left_bound, process_running(L"left_by_service.exe"));
@@ -173,10 +174,12 @@ TEST(LaunchTest, TheStartIsAChangeOfTheRealLayer) {
   const std::wstring program = helper_program(L"exit_code_helper");
   change_recorder recorder;
   EXPECT_EQ(3u, launch_and_wait_for_exit_code(program, L"3", L""));
-  recorder.fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::run_program);
   captured_log log;
-  EXPECT_EQ(1u, launch_and_wait_for_exit_code(program, L"4", L""));
-  recorder.fail_change(0, 0);
+  {
+    const test_support::failing_changes failing(1, ERROR_ACCESS_DENIED,
+                                                replay::change_kind::run_program);
+    EXPECT_EQ(1u, launch_and_wait_for_exit_code(program, L"4", L""));
+  }
   EXPECT_EQ((std::vector<std::wstring>{L"run program\t" + program + L"\t3"}),
             change_lines(recorder.changes()));
   EXPECT_EQ((lines{launch_line(program, L"4"), "ShellExecuteEx failed. Error: 5"}), log.texts());

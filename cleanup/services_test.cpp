@@ -10,6 +10,7 @@
 #include "replay/change/planned_changes.h"
 #include "testing/change_recorder.h"
 #include "testing/child_process.h"
+#include "testing/failing_changes.h"
 #include "testing/log_capture.h"
 #include "testing/test_services.h"
 
@@ -324,10 +325,12 @@ TEST_F(ServiceManagerTest, ReportOnlyRunPlansWhatTheRealRunDoes) {
 // logged as before and the fallback ends the process and deletes the registration key.
 TEST_F(ServiceManagerTest, RefusedDeletionFallsBackToTheRegistration) {
   ASSERT_TRUE(m_services.install("CvTestRefuse", "CvTestRefuse", "cvrefuse.exe", "normal"));
-  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::delete_service);
   captured_log log;
-  remove_service("CvTestRefuse", "cvrefuse.exe", true);
-  replay::real_layer().fail_change(0, 0);
+  {
+    const test_support::failing_changes failing(1, ERROR_ACCESS_DENIED,
+                                                replay::change_kind::delete_service);
+    remove_service("CvTestRefuse", "cvrefuse.exe", true);
+  }
   const lines texts = log.texts();
   ASSERT_GE(texts.size(), 3u);
   EXPECT_EQ((lines{"Stop & Delete 'CvTestRefuse' Service", "Service is already stopped.",

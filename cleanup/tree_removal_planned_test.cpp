@@ -12,10 +12,10 @@
 #include "cleanup/tree_removal.h"
 #include "replay/change/change_layer.h"
 #include "replay/change/planned_changes.h"
-#include "replay/change/real_changes.h"
 #include "replay/unicode/unicode.h"
 #include "replay/unique_handle.h"
 #include "testing/change_recorder.h"
+#include "testing/failing_changes.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
 #include "testing/scratch_folder.h"
@@ -144,13 +144,12 @@ TEST_F(PlannedRemovalTest, PlannedRemovalCountsWhatWouldGo) {
   EXPECT_EQ(4u, plan_.planned().size());
 }
 
-// Fault injection: the second file deletion fails with "access denied", which is how the system
-// refuses a file whose program image is loaded. As for such a file, it is left to the restart
-// with its folder, the rest goes, and the folder's line says so.
+// A failing layer (testing/failing_changes.h): the second file deletion fails with "access denied",
+// which is how the system refuses a file whose program image is loaded. As for such a file, it is
+// left to the restart with its folder, the rest goes, and the folder's line says so.
 class InjectedRemovalFailureTest : public PlannedRemovalTest {
  protected:
   void TearDown() override {
-    replay::real_layer().fail_change(0, 0);
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                        L"PendingFileRenameOperations");
   }
@@ -160,9 +159,11 @@ TEST_F(InjectedRemovalFailureTest, FailedFileIsLeftToTheRestartAndTheRestGoes) {
   const std::wstring tree = wroot_ + L"\\t";
   for (const wchar_t* name : {L"\\a.txt", L"\\b.txt", L"\\c.txt"}) make_file(tree + name);
   change_recorder real;
-  real.fail_change(2, ERROR_ACCESS_DENIED, change_kind::delete_file);
   captured_log log;
-  EXPECT_TRUE(remove_folder(replay::to_narrow(tree)));
+  {
+    const test_support::failing_changes failing(2, ERROR_ACCESS_DENIED, change_kind::delete_file);
+    EXPECT_TRUE(remove_folder(replay::to_narrow(tree)));
+  }
   const std::vector<std::wstring> left = files_in(tree);
   ASSERT_EQ(1u, left.size());
   const std::wstring failed = tree + L"\\" + left[0];
@@ -182,7 +183,7 @@ TEST_F(InjectedRemovalFailureTest, FailedFileIsLeftToTheRestartAndTheRestGoes) {
 TEST_F(InjectedRemovalFailureTest, OtherFailureStopsTheRemovalAtThatFile) {
   const std::wstring tree = wroot_ + L"\\t";
   for (const wchar_t* name : {L"\\a.txt", L"\\b.txt", L"\\c.txt"}) make_file(tree + name);
-  replay::real_layer().fail_change(2, ERROR_WRITE_PROTECT, change_kind::delete_file);
+  const test_support::failing_changes failing(2, ERROR_WRITE_PROTECT, change_kind::delete_file);
   captured_log log;
   EXPECT_FALSE(remove_folder(replay::to_narrow(tree)));
   EXPECT_EQ(2u, files_in(tree).size());

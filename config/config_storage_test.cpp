@@ -14,8 +14,8 @@
 #include "config/configuration_protection.h"
 #include "config/protected_file.h"
 #include "replay/change/planned_changes.h"
-#include "replay/change/real_changes.h"
 #include "replay/unique_handle.h"
+#include "testing/failing_changes.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
 #include "testing/scratch_folder.h"
@@ -136,8 +136,9 @@ TEST_F(ConfigStorage, ReportOnlyRunPlansTheWriteAndLoadsReadThePlannedList) {
 TEST_F(ConfigStorage, WriteRefusedByTheLayerFailsAsAWrite) {
   config_storage::save(m_path, products({L"CVPRO", L"TOOLKIT"}));
   const std::string before = stored_bytes();
-  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::write_file);
   try {
+    const test_support::failing_changes failing(1, ERROR_ACCESS_DENIED,
+                                                replay::change_kind::write_file);
     config_storage::save(m_path, products({L"TOOLKIT"}), L"CVPRO unregistered");
     ADD_FAILURE() << "save succeeded";
   } catch (const storage_error& error) {
@@ -145,7 +146,6 @@ TEST_F(ConfigStorage, WriteRefusedByTheLayerFailsAsAWrite) {
                                  " ([failed to write file (5)])";
     EXPECT_NE(std::string::npos, std::string(error.what()).find(expected)) << error.what();
   }
-  replay::real_layer().fail_change(0, 0);
   EXPECT_EQ(before, stored_bytes());
   EXPECT_FALSE(test_support::exists(m_new));
 }

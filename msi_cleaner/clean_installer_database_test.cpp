@@ -17,6 +17,7 @@
 #include "replay/change/planned_changes.h"
 #include "replay/registry2/key_name.h"
 #include "testing/change_recorder.h"
+#include "testing/failing_changes.h"
 #include "testing/log_capture.h"
 #include "testing/machine_snapshot.h"
 #include "testing/registry_seed.h"
@@ -137,10 +138,7 @@ class CleanInstallerDatabaseTest : public ::testing::Test {
     view_ = wow64_ ? KEY_WOW64_64KEY : 0;
     remove_seed();
   }
-  void TearDown() override {
-    replay::real_layer().fail_change(0, 0);
-    remove_seed();
-  }
+  void TearDown() override { remove_seed(); }
 
   void run_pass(const std::wstring& journal_key = std::wstring()) {
     installer_cleaner cleaner;
@@ -331,7 +329,7 @@ TEST_F(CleanInstallerDatabaseTest, Wow64VariantWithoutRegDeleteKeyExCleansNothin
   seed(view_);
   test_support::captured_log log;
   bind_reg_delete_key_ex();
-  override_reg_delete_key_ex(nullptr);
+  const reg_delete_key_ex_for_tests stand_in(nullptr);
   installer_cleaner cleaner;
   clean_installer_database_wow64(cleaner, kUpgradeCode);
 
@@ -385,7 +383,7 @@ TEST_F(CleanInstallerDatabaseTest, Wow64VariantLogsAFailedUpgradeCodeDeletion) {
                            packed(kProduct1), L"");
   test_support::captured_log log;
   bind_reg_delete_key_ex();
-  override_reg_delete_key_ex(refuse_upgrade_code);
+  const reg_delete_key_ex_for_tests stand_in(refuse_upgrade_code);
   installer_cleaner cleaner;
   clean_installer_database_wow64(cleaner, kUpgradeCode);
 
@@ -531,7 +529,8 @@ TEST_F(CleanInstallerDatabaseTest, AComponentIsJudgedOnItsValuesAfterThePlannedC
 // pass goes on with the products and components it found.
 TEST_F(CleanInstallerDatabaseTest, AFailingKeyDeletionIsLoggedAndThePassGoesOn) {
   seed_store_a(view_);
-  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::delete_key);
+  const test_support::failing_changes failing(1, ERROR_ACCESS_DENIED,
+                                              replay::change_kind::delete_key);
   test_support::captured_log log;
   run_pass();
 

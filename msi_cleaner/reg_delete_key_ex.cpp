@@ -27,6 +27,11 @@ void release_reg_delete_key_ex() {
   g_advapi32.reset();
 }
 
-void override_reg_delete_key_ex(reg_delete_key_ex_function function) {
+reg_delete_key_ex_for_tests::reg_delete_key_ex_for_tests(reg_delete_key_ex_function function)
+    : m_function(function) {
   g_reg_delete_key_ex = function;
+}
+
+reg_delete_key_ex_for_tests::~reg_delete_key_ex_for_tests() {
+  if (g_reg_delete_key_ex == m_function) release_reg_delete_key_ex();
 }

@@ -22,6 +22,17 @@ reg_delete_key_ex_function bound_reg_delete_key_ex();
 // Frees the module loaded by bind_reg_delete_key_ex and forgets the function.
 void release_reg_delete_key_ex();
 
-// Replaces the bound function (the module stays as it is), so that tests can stand in for a
-// system without RegDeleteKeyExW (null) or observe the calls.
-void override_reg_delete_key_ex(reg_delete_key_ex_function function);
+// Test seam: while it lives, `function` stands in for the bound one (the module stays as it is),
+// so that a test can stand in for a system without RegDeleteKeyExW (null) or observe the calls.
+// When it ends (also when a failed assertion leaves the test early) a binding still holding the
+// stand-in is released, as the pass releases it; the programs never make one.
+class reg_delete_key_ex_for_tests {
+ public:
+  explicit reg_delete_key_ex_for_tests(reg_delete_key_ex_function function);
+  ~reg_delete_key_ex_for_tests();
+  reg_delete_key_ex_for_tests(const reg_delete_key_ex_for_tests&) = delete;
+  reg_delete_key_ex_for_tests& operator=(const reg_delete_key_ex_for_tests&) = delete;
+
+ private:
+  reg_delete_key_ex_function m_function;
+};

@@ -10,6 +10,7 @@
 #include "msi_cleaner/wow64_process.h"
 #include "replay/change/planned_changes.h"
 #include "testing/change_recorder.h"
+#include "testing/failing_changes.h"
 #include "testing/log_capture.h"
 #include "testing/machine_snapshot.h"
 #include "testing/registry_seed.h"
@@ -38,7 +39,6 @@ class RemoveInstallerComponentsTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    replay::real_layer().fail_change(0, 0);
     remove_seed();
     if (!had_user_data_) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUserData.c_str(), view_, 0);
   }
@@ -172,7 +172,8 @@ TEST_F(RemoveInstallerComponentsTest, AReportOnlySearchPlansExactlyWhatTheRealSe
 // A component deletion that fails is logged as ever and the search goes on.
 TEST_F(RemoveInstallerComponentsTest, AFailingComponentDeletionIsLoggedAndTheSearchGoesOn) {
   seed(view_);
-  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::delete_key);
+  const test_support::failing_changes failing(1, ERROR_ACCESS_DENIED,
+                                              replay::change_kind::delete_key);
   test_support::captured_log log;
   remove_installer_components_by_file(L"RavelinLauncher.exe");
   const std::vector<std::string> lines = log.texts();

@@ -8,21 +8,16 @@
 #include "replay/log/log_exception.h"
 #include "replay/unicode/unicode.h"
 
-namespace {
-
-int g_failing_save = 0;
-DWORD g_failing_error = 0;
-
-}  // namespace
-
-void fail_backup_save_for_tests(int nth, unsigned long error) {
-  g_failing_save = nth;
-  g_failing_error = error;
-}
-
 std::wstring default_backup_place() {
   return replay::to_wide(common_appdata_folder()) + L"Purgeline backups";
 }
+
+backup_session::backup_session()
+    : backup_session([](const std::wstring& folder) {
+        return std::make_unique<replay::backup::backup_observer>(folder);
+      }) {}
+
+backup_session::backup_session(observer_maker make) : m_make(std::move(make)) {}
 
 backup_session::~backup_session() {
   detach();
@@ -55,8 +50,7 @@ bool backup_session::start(const backup_request& request, const removed_folders&
     const std::wstring folder = request.folder.empty()
                                     ? replay::backup::new_dated_folder(default_backup_place())
                                     : replay::backup::named_folder(replay::to_wide(request.folder));
-    m_observer = std::make_unique<replay::backup::backup_observer>(folder);
-    if (g_failing_save > 0) m_observer->fail_save(g_failing_save, g_failing_error);
+    m_observer = m_make(folder);
     attach(*m_observer);
     replay::log_write(1, L"Backup folder: " + folder);
     return true;

@@ -2,6 +2,7 @@
 // log, and the restore that replaces the pass when the command line asks for one.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,7 +20,15 @@ std::wstring default_backup_place();
 // the end of the session) puts back the layer that was there before.
 class backup_session {
  public:
-  backup_session() = default;
+  // Makes the backup observer for the backup folder `folder` (exists, empty); throws when the
+  // backup cannot be made there.
+  using observer_maker =
+      std::function<std::unique_ptr<replay::backup::backup_observer>(const std::wstring& folder)>;
+
+  // The run's backup: a backup_observer.
+  backup_session();
+  // A backup made by `make`: a test's backup that fails on purpose, for one.
+  explicit backup_session(observer_maker make);
   ~backup_session();
   backup_session(const backup_session&) = delete;
   backup_session& operator=(const backup_session&) = delete;
@@ -39,14 +48,11 @@ class backup_session {
   void attach(replay::change_observer& observer);
   void detach();
 
+  observer_maker m_make;
   replay::real_changes m_layer;
   replay::change_layer* m_previous = nullptr;  // the layer before attach(); null: not attached
   std::unique_ptr<replay::backup::backup_observer> m_observer;
 };
-
-// Test seam: in the next backup started, saving for the `nth` change fails with `error`
-// (0: none), so that a backup failing halfway through the pass can be shown.
-void fail_backup_save_for_tests(int nth, unsigned long error);
 
 // The run that "/restore:<folder>" asks for, with the log open. Returns the exit code: 0 only
 // when the backup could be read and every item is in place afterwards (what cannot come back by

@@ -30,12 +30,17 @@ std::string planned_backup_line(const backup_request& backup) {
 }  // namespace
 
 int run_real_pass(const backup_request& backup, const pass_settings& pass) {
+  backup_session backup_of_run;
+  return run_real_pass(backup, pass, backup_of_run);
+}
+
+int run_real_pass(const backup_request& backup, const pass_settings& pass,
+                  backup_session& backup_of_run) {
   if (backup.what != backup_request::mode::backup) {
     run_cleanup_pass(pass);
     return 0;
   }
   product_uninstall_record product = find_product();
-  backup_session backup_of_run;
   if (!backup_of_run.start(backup, folders_the_pass_removes(pass, product))) return 1;
   run_cleanup_pass(pass, std::move(product));
   guarded("backup", [&] { backup_of_run.finish(); });

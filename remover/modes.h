@@ -10,6 +10,11 @@
 // nothing is removed. 0 otherwise.
 int run_real_pass(const backup_request& backup, const pass_settings& pass);
 
+class backup_session;
+// The same with the backup made by `backup_of_run` (which must not have started yet).
+int run_real_pass(const backup_request& backup, const pass_settings& pass,
+                  backup_session& backup_of_run);
+
 // The pass with every change only planned, and the report of the planned changes written at
 // the end. A backup that `backup` asks for is named, not made. 0, or 1 when the report cannot be
 // written.

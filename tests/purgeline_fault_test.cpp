@@ -1,7 +1,8 @@
-// Failures the test machine cannot produce on demand, reached by fault injection in the real
-// change layer: the pass runs in this process on a private prefix, one chosen change fails with
-// a Windows error, and the failure is logged as any other failure of that step while the pass
-// goes on to its end. Which change to fail is found by a planned pass over the same machine.
+// Failures the test machine cannot produce on demand, reached through a failing change layer set
+// on the real one (testing/failing_changes.h): the pass runs in this process on a private prefix,
+// one chosen change fails with a Windows error, and the failure is logged as any other failure of
+// that step while the pass goes on to its end. Which change to fail is found by a planned pass over
+// the same machine.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@
 #include "remover/temp_folder.h"
 #include "replay/change/change_layer.h"
 #include "replay/change/planned_changes.h"
-#include "replay/change/real_changes.h"
+#include "testing/failing_changes.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
 #include "testing/text.h"
@@ -51,19 +52,15 @@ int planned_position(change_kind kind, const std::wstring& where_end) {
 
 class PurgelineFault : public ::testing::Test {
  protected:
-  void TearDown() override {
-    replay::real_layer().fail_change(0, 0);
-    DeleteFileA((log_base_name() + ".log.txt").c_str());
-  }
+  void TearDown() override { DeleteFileA((log_base_name() + ".log.txt").c_str()); }
 
   // Runs the real pass with the `kind` change at `where_end` failing with `error`.
   void run_failing(change_kind kind, const std::wstring& where_end, DWORD error) {
     const int position = planned_position(kind, where_end);
     log = std::make_unique<test_support::captured_log>();
     ASSERT_GT(position, 0) << "the pass plans no change at " << test_support::utf8(where_end);
-    replay::real_layer().fail_change(position, error, kind);
+    const test_support::failing_changes failing(position, error, kind);
     EXPECT_EQ(0, purgeline_main(""));
-    replay::real_layer().fail_change(0, 0);
   }
 
   // The pass went on to its last step after the failure.

@@ -18,10 +18,10 @@
 #include "config/protected_file.h"
 #include "gtest/gtest.h"
 #include "replay/change/planned_changes.h"
-#include "replay/change/real_changes.h"
 #include "replay/exception/exception.h"
 #include "replay/unicode/unicode.h"
 #include "testing/change_recorder.h"
+#include "testing/failing_changes.h"
 #include "testing/files.h"
 #include "testing/log_capture.h"
 #include "testing/prefix.h"
@@ -440,7 +440,7 @@ TEST_F(toolkit31x_remover_test, falls_back_when_the_service_program_fails) {
       {"uninstall never ends", true, 0, kHangs, false, true},
   };
   // The stand-in that never ends is ended after the (shortened) bound and counts as failed.
-  set_program_wait_bound(3000);
+  const program_wait_bounds_for_tests short_bound(3000);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     seed_framework(c.program_present);
@@ -471,7 +471,6 @@ TEST_F(toolkit31x_remover_test, falls_back_when_the_service_program_fails) {
     fx::remove_all();
     DeleteFileW(temp_file(L"tk_standin_record.txt").c_str());
   }
-  set_program_wait_bound(120 * 1000);
 }
 
 // The framework's fate follows the products that use it, counted as the counter repair counts
@@ -649,10 +648,12 @@ TEST_F(toolkit31x_remover_test, report_only_run_plans_the_framework_removal_with
 // logged as a failed write; the list stays as it was and the remover goes on with it.
 TEST_F(toolkit31x_remover_test, failing_product_cfg_write_is_logged_and_the_list_kept) {
   fx::write_products(m_cfg, {{L"CVPRO", L"Corvane"}, {L"TOOLKIT", L"Dizavad"}});
-  replay::real_layer().fail_change(1, ERROR_ACCESS_DENIED, replay::change_kind::write_file);
   captured_log log;
-  m_remover->unregister_product_from_toolkit_31x(L"CVPRO");
-  replay::real_layer().fail_change(0, 0);
+  {
+    const test_support::failing_changes failing(1, ERROR_ACCESS_DENIED,
+                                                replay::change_kind::write_file);
+    m_remover->unregister_product_from_toolkit_31x(L"CVPRO");
+  }
   EXPECT_TRUE(log.contains("'CVPRO' unregistered"));
   EXPECT_TRUE(log.contains("unregister_product_from_toolkit_31x()"));
   EXPECT_TRUE(log.contains("Error writting file"));

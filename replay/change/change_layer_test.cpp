@@ -39,19 +39,6 @@ TEST(RealChangesTest, MakesEachChangeAndPassesItsResultOn) {
   EXPECT_FALSE(layer.removed_path(L"C:\\a"));
 }
 
-TEST(RealChangesTest, FaultInjectionFailsTheNthChangeOfAKindWithoutMakingIt) {
-  real_changes layer;
-  layer.fail_change(2, ERROR_SHARING_VIOLATION, change_kind::delete_file);
-  applied_count applied;
-  const change file = make_change(change_kind::delete_file, L"C:\\a");
-  const change key = make_change(change_kind::delete_key, L"HKLM\\X");
-  EXPECT_EQ(0u, layer.make(file, applied.apply()));
-  EXPECT_EQ(0u, layer.make(key, applied.apply()));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), layer.make(file, applied.apply()));
-  EXPECT_EQ(0u, layer.make(file, applied.apply()));
-  EXPECT_EQ(3, applied.calls);
-}
-
 TEST(RealChangesTest, AnObserverThatRefusesStopsTheChange) {
   struct refusing : change_observer {
     std::vector<std::wstring> seen;

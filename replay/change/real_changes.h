@@ -1,9 +1,7 @@
-// The layer that makes each change on the machine. Two hooks sit in front of every change:
-//   - an observer (change_observer), a backup for one: sees the change just before it is made
-//     and may refuse it, and then the change is not made and the observer's error code is
-//     returned instead;
-//   - fault injection for tests: "the N-th change (of a kind) fails with error E" without
-//     touching the machine, to reach failure paths that the test machine cannot produce.
+// The layer that makes each change on the machine. An observer (change_observer), a backup for
+// one, may sit in front of every change: it sees the change just before it is made and may refuse
+// it, and then the change is not made and the observer's error code is returned instead. (Tests
+// that need a change to fail set a layer of their own on top: testing/failing_changes.h.)
 #pragma once
 
 #include <windows.h>
@@ -48,24 +46,8 @@ class real_changes : public change_layer {
   // The observer, or null. Not owned.
   void set_observer(change_observer* observer) { m_observer = observer; }
 
-  // Fault injection: the `nth` change (counted from 1) of `kind` fails with `error`, and is
-  // neither made nor shown to the observer. `any_kind` counts every change.
-  void fail_change(int nth, DWORD error) { fail_change_of(nth, error, nullptr); }
-  void fail_change(int nth, DWORD error, change_kind kind) { fail_change_of(nth, error, &kind); }
-
-  // Changes offered to make() so far (failed ones included).
-  int count() const { return m_count; }
-
  private:
-  void fail_change_of(int nth, DWORD error, const change_kind* kind);
-
   change_observer* m_observer = nullptr;
-  int m_count = 0;
-  int m_counts[change_kind_count] = {};
-  int m_fail_nth = 0;
-  DWORD m_fail_error = 0;
-  bool m_fail_any_kind = true;
-  change_kind m_fail_kind = change_kind::delete_file;
 };
 
 // The process's real layer (the one changes() returns when no other is set).
