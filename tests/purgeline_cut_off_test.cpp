@@ -30,7 +30,9 @@ const cut_point kCutPoints[] = {
     {"dizavad.data removed", false},          {"registry.uninstall entries removed", false},
     {"folders.start menu removed", false},    {"installer.upgrade code removed", true},
     {"installer.product removed", true},      {"installer.component cleaned", true},
-    {"installer.key file decremented", true},
+    {"installer.key file decremented", true}, {"installer.feature removed", true},
+    {"installer.patch removed", true},        {"installer.cached file removed", true},
+    {"installer.icon folder removed", true},
 };
 
 // What differs from run to run whatever the pass does: the programs running, the log, and the

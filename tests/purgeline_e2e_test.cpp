@@ -121,6 +121,8 @@ const std::vector<expectation> decoys() {
       {"[C:\\Lantern\\RavelinLauncher.exe]", "3"},
       {"process xcvus.exe", "running"},
       {"service Lantern Update Service", "registered, running"},
+      {std::string("Installer\\") + seed::kOtherCachedPackage, "present"},
+      {"Installer\\" + seed::ansi(seed::kOtherProductCode), "present (1 entries)"},
   };
 }
 
@@ -155,6 +157,16 @@ TEST_F(PurgelineEndToEnd, RemovesTheWholeSuiteAndNothingElse) {
       {"Ravelins\\cvhtml.dll]", "absent"},
   });
   expect_states(decoys());
+  // What the installer kept beside the registrations goes with them.
+  const std::string patch = seed::ansi(seed::packed_guid(seed::kPatchCode));
+  expect_states({
+      {"Features\\" + seed::ansi(seed::packed_guid(seed::kProductCode)), "absent"},
+      {"Classes\\Installer\\Patches\\" + patch, "absent"},
+      {"S-1-5-18\\Patches\\" + patch, "absent"},
+      {std::string("Installer\\") + seed::kCachedPackage, "absent"},
+      {std::string("Installer\\") + seed::kCachedPatch, "absent"},
+      {"Installer\\" + seed::ansi(seed::kProductCode), "absent"},
+  });
   // The installer stores of the 64-bit view lose the product; its key file loses a reference.
   const std::map<std::string, std::string>& i = items;
   for (const auto& item : i) {

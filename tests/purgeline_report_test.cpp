@@ -11,6 +11,7 @@
 #include "testing/machine_snapshot.h"
 #include "tests/purgeline_process.h"
 #include "tests/report_check.h"
+#include "tests/seed/registry_edit.h"
 #include "tests/seed/suite_machine.h"
 #include "tests/seed/suite_scope.h"
 
@@ -73,6 +74,17 @@ TEST_F(PurgelineReport, ReportsExactlyWhatTheRunThenChanges) {
   EXPECT_TRUE(reported("end process", "cvagent.exe"));
   EXPECT_TRUE(reported("delete service", "Corvane Update Service"));
   EXPECT_TRUE(reported("remove folder", "Ravelins"));
+  // What the installer kept beside the product's registration, and not the other product's.
+  const std::string product = seed::ansi(seed::packed_guid(seed::kProductCode));
+  const std::string patch = seed::ansi(seed::packed_guid(seed::kPatchCode));
+  EXPECT_TRUE(reported("delete key", "Installer\\Features\\" + product));
+  EXPECT_TRUE(reported("delete key", "Classes\\Installer\\Patches\\" + patch));
+  EXPECT_TRUE(reported("delete key", "S-1-5-18\\Patches\\" + patch));
+  EXPECT_TRUE(reported("delete file", std::string("Installer\\") + seed::kCachedPackage));
+  EXPECT_TRUE(reported("delete file", std::string("Installer\\") + seed::kCachedPatch));
+  EXPECT_TRUE(reported("remove folder", "Installer\\" + seed::ansi(seed::kProductCode)));
+  EXPECT_FALSE(reported("delete file", seed::kOtherCachedPackage));
+  EXPECT_FALSE(reported("remove folder", seed::ansi(seed::kOtherProductCode)));
 }
 
 // Two products are left in product.cfg: the framework and the update service stay, and the

@@ -107,6 +107,13 @@ void add_registry(line_list& out, const machine_paths& m) {
   add_value(out, hklm64, system + L"Components\\" + packed_guid(kSharedComponentCode), product);
   add_value(out, hklm64, system + L"Components\\" + packed_guid(kSharedComponentCode),
             packed_guid(kOtherProductCode));
+  add_key(out, hklm64, classes + L"Features\\" + product);
+  const std::wstring patch = packed_guid(kPatchCode);
+  add_key(out, hklm64, classes + L"Patches\\" + patch);
+  add_key(out, hklm64, system + L"Patches\\" + patch);
+  add_value(out, hklm64,
+            system + L"Products\\" + packed_guid(kOtherProductCode) + L"\\InstallProperties",
+            L"LocalPackage");
   if (wow64) {
     const registry_scope hklm32{HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, "HKLM(32-bit view)"};
     add_key(out, hklm32, machine + L"UpgradeCodes\\" + upgrade);
@@ -147,7 +154,12 @@ void add_files(line_list& out, const machine_paths& m) {
                                   m.common_programs + "\\Corvane",
                                   m.programs + "\\Ravelins",
                                   m.programs + "\\Lantern",
-                                  std::string("C:\\Lantern")}) {
+                                  std::string("C:\\Lantern"),
+                                  installer_folder() + kCachedPackage,
+                                  installer_folder() + kCachedPatch,
+                                  installer_folder() + ansi(kProductCode),
+                                  installer_folder() + kOtherCachedPackage,
+                                  installer_folder() + ansi(kOtherProductCode)}) {
     out.push_back("path  " + path + ": " + folder_state(path));
   }
   out.push_back("product.cfg registrations: " + read_product_cfg(m.product_cfg));

@@ -22,6 +22,10 @@ const wchar_t kProductCode[] = L"{7A3E5C21-94B6-4D08-8F1A-3C6B2E9D0F47}";
 const wchar_t kComponentCode[] = L"{2F6D4B83-1C57-4E9A-B0D2-8A4F6C3E1B95}";
 const wchar_t kSharedComponentCode[] = L"{4C8E2A61-7D39-4B05-A1F6-5E3D9C2B7A18}";
 const wchar_t kOtherProductCode[] = L"{9B1D3F57-2E48-4A6C-8D0B-7F5E1A3C9D62}";
+const wchar_t kPatchCode[] = L"{C4E1A7B2-6D38-4F05-9A2C-1B7E3D5F8A64}";
+const char kCachedPackage[] = "3f8a21.msi";
+const char kCachedPatch[] = "5c2e90.msp";
+const char kOtherCachedPackage[] = "7d41b6.msi";
 
 namespace {
 
@@ -147,6 +151,34 @@ void install_folders(const machine_paths& m, const suite_options& o) {
   }
 }
 
+// What the installer keeps beside the registrations: the product's feature registration, its
+// cached package and a patch applied to it only (registration and cached .msp), and the icon
+// folder it published; the other product's cached package and icon folder are decoys.
+void append_installer_leftovers(std::vector<registry_row>& rows) {
+  const view v64 = KEY_WOW64_64KEY;
+  const HKEY hklm = HKEY_LOCAL_MACHINE;
+  const std::wstring product = packed_guid(kProductCode), other = packed_guid(kOtherProductCode);
+  const std::wstring patch = packed_guid(kPatchCode);
+  const std::wstring installer = wide(installer_folder());
+  const std::wstring products = std::wstring(kSystemUserData) + L"Products\\";
+  rows.insert(rows.end(),
+              {string_row(hklm, v64, std::wstring(kClassesInstaller) + L"Features\\" + product,
+                          L"Main", L""),
+               string_row(hklm, v64, products + product + L"\\InstallProperties", L"LocalPackage",
+                          installer + wide(kCachedPackage)),
+               key_row(hklm, v64, products + product + L"\\Patches\\" + patch),
+               string_row(hklm, v64, std::wstring(kSystemUserData) + L"Patches\\" + patch,
+                          L"LocalPackage", installer + wide(kCachedPatch)),
+               key_row(hklm, v64, std::wstring(kClassesInstaller) + L"Patches\\" + patch),
+               string_row(hklm, v64, products + other + L"\\InstallProperties", L"LocalPackage",
+                          installer + wide(kOtherCachedPackage))});
+  for (const char* name : {kCachedPackage, kCachedPatch, kOtherCachedPackage}) {
+    write_file(installer_folder() + name, "cached package\r\n");
+  }
+  write_file(installer_folder() + ansi(kProductCode) + "\\icon.ico", "icon\r\n");
+  write_file(installer_folder() + ansi(kOtherProductCode) + "\\icon.ico", "icon\r\n");
+}
+
 // Installer registrations live in the 64-bit view on 64-bit Windows; on 32-bit Windows the
 // flag is ignored and they land in the only view there is.
 void install_installer_stores(const machine_paths& m) {
@@ -186,6 +218,8 @@ void install_installer_stores(const machine_paths& m) {
   rows.push_back(dword_row(hklm, 0, kSharedDlls, wide(m.dizavad + "cvhtml.dll"), 1));
   rows.push_back(dword_row(hklm, 0, kSharedDlls, L"C:\\Lantern\\RavelinLauncher.exe", 3));
 
+  append_installer_leftovers(rows);
+
   if (test_support::under_wow64()) {
     // The same registrations in the 32-bit view belong to a 32-bit installation that the
     // 64-bit installer database does not know: they must stay.
@@ -217,6 +251,13 @@ void install_service_command_line(const std::wstring& name, const std::string& c
   if (!service) service.reset(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
   if (!service) throw std::runtime_error("cannot create service " + ansi(name));
   if (start) StartServiceW(service.get(), 0, nullptr);
+}
+
+std::string installer_folder() {
+  char windows[MAX_PATH];
+  const UINT length = GetSystemWindowsDirectoryA(windows, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) throw std::runtime_error("no Windows folder");
+  return std::string(windows, length) + "\\Installer\\";
 }
 
 machine_paths current_machine() {

@@ -15,6 +15,12 @@ extern const wchar_t kProductCode[];          // the installed package's product
 extern const wchar_t kComponentCode[];        // a component of that package only
 extern const wchar_t kSharedComponentCode[];  // a component another product uses too
 extern const wchar_t kOtherProductCode[];     // another vendor's package (decoy)
+extern const wchar_t kPatchCode[];            // a patch applied to the suite's package only
+// Names of the cached packages in the Windows Installer folder: the suite's package and patch,
+// and the other vendor's package (decoy).
+extern const char kCachedPackage[];
+extern const char kCachedPatch[];
+extern const char kOtherCachedPackage[];
 
 // Where things lie on this machine, as the 32-bit programs see it.
 struct machine_paths {
@@ -29,6 +35,8 @@ struct machine_paths {
   std::string product_cfg;      // common_appdata + "Ravelins\Suite\product.cfg"
 };
 machine_paths current_machine();
+// %WINDIR%\Installer\, where Windows Installer caches packages and publishes icons.
+std::string installer_folder();
 
 struct suite_options {
   // Codes registered with the Dizavad in product.cfg, in file order.

@@ -44,7 +44,15 @@ std::vector<std::string> suite_paths(const machine_paths& m) {
   const std::string services = "HKLM\\System\\CurrentControlSet\\Services\\";
   const std::string control_set = "HKLM\\System\\ControlSet001\\Services\\";
   const std::string profiles = without_trailing_backslash(m.profiles);
+  const std::string patch = ansi(packed_guid(kPatchCode));
+  const std::string cache = installer_folder();
   return {
+      classes + "Features\\" + product,
+      classes + "Patches\\" + patch,
+      system + "Patches\\" + patch,
+      cache + kCachedPackage,
+      cache + kCachedPatch,
+      cache + ansi(kProductCode),
       uninstall + ansi(kProductCode),
       classes + "UpgradeCodes\\" + upgrade,
       installer + "UpgradeCodes\\" + upgrade,
