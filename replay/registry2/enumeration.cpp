@@ -27,15 +27,7 @@ void subkey_range::advance() {
     DWORD length = static_cast<DWORD>(m_buffer.size());
     const LONG code = RegEnumKeyExW(m_handle, m_index++, m_buffer.data(), &length, nullptr, nullptr,
                                     nullptr, nullptr);
-    if (code == ERROR_MORE_DATA) {
-      ++m_skipped;
-      continue;
-    }
-    if (code != ERROR_SUCCESS) {
-      m_error = code == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : code;
-      m_done = true;
-      return;
-    }
+    if (!read_one(code)) continue;
     m_entry.assign(m_buffer.data(), length);
     if (!filtered(m_planned_name) || !changes().removed_key(m_planned_name + L"\\" + m_entry))
       return;
@@ -53,15 +45,7 @@ void value_range::advance() {
     const LONG code =
         RegEnumValueW(m_handle, m_index++, m_buffer.data(), &length, nullptr, &type,
                       m_data.empty() ? nullptr : m_data.data(), m_data.empty() ? nullptr : &size);
-    if (code == ERROR_MORE_DATA) {
-      ++m_skipped;
-      continue;
-    }
-    if (code != ERROR_SUCCESS) {
-      m_error = code == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : code;
-      m_done = true;
-      return;
-    }
+    if (!read_one(code)) continue;
     m_entry.name.assign(m_buffer.data(), length);
     m_entry.type = type;
     m_entry.data.assign(reinterpret_cast<const char*>(m_data.data()), m_data.empty() ? 0 : size);

@@ -84,6 +84,20 @@ class listing {
         m_planned_name(std::move(planned_name)),
         m_buffer(static_cast<std::size_t>(max_chars) + 1) {}
 
+  // The one rule for an enumeration call's result: true when an entry was read; a name that did
+  // not fit is counted and passed over (false, the listing goes on); any other code ends the
+  // listing (false, m_done), a failure kept in m_error.
+  bool read_one(LONG code) {
+    if (code == ERROR_MORE_DATA) {
+      ++m_skipped;
+      return false;
+    }
+    if (code == ERROR_SUCCESS) return true;
+    m_error = code == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : code;
+    m_done = true;
+    return false;
+  }
+
   HKEY m_handle;
   std::wstring m_planned_name;
   std::vector<wchar_t> m_buffer;
